@@ -1,0 +1,147 @@
+#include "images/raster_image.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+RasterImage::RasterImage(RasterImage&& other) noexcept
+    : Allocated(other.Allocated), RowBytes(other.RowBytes), ImageSize(other.ImageSize),
+      Header(other.Header), Memory(std::move(other.Memory))
+{
+    other.Allocated = false;
+}
+
+RasterImage& RasterImage::operator=(RasterImage&& other) noexcept
+{
+    if (this != &other) {
+        Done();
+        Allocated = std::exchange(other.Allocated, false);
+        RowBytes = other.RowBytes;
+        ImageSize = other.ImageSize;
+        Header = other.Header;
+        Memory = std::move(other.Memory);
+    }
+    return *this;
+}
+
+void RasterImage::Init(int32_t width, int32_t height)
+{
+    Done();
+    Header = BitmapInfoHeader{};
+    Header.biWidth = width;
+    Header.biHeight = height;
+    const int64_t rowBytes = RasterRowBytes(width);
+    const int64_t size = rowBytes * static_cast<int64_t>(height);
+    if (width < 0 || height < 0 || size > INT32_MAX) {
+        RowBytes = 0;
+        ImageSize = 0;
+        return;
+    }
+    RowBytes = static_cast<int32_t>(rowBytes);
+    ImageSize = static_cast<int32_t>(size);
+    // At least one byte so that an empty picture still has a valid block.
+    Memory.reset(new (std::nothrow) uint8_t[size > 0 ? size : 1]);
+    Allocated = Memory != nullptr;
+}
+
+void RasterImage::Done()
+{
+    Memory.reset();
+    Allocated = false;
+}
+
+uint8_t* CreatePackedDib(const uint8_t* paletteRgb, int32_t width, int32_t height,
+                         uint32_t imageBytes, uint32_t headerBytes, int bitCount)
+{
+    const size_t total = static_cast<size_t>(imageBytes) + headerBytes;
+    if (headerBytes < sizeof(BitmapInfoHeader))
+        return nullptr;
+    auto* dib = static_cast<uint8_t*>(std::calloc(total, 1));
+    if (!dib)
+        return nullptr;
+    BitmapInfoHeader h;
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biBitCount = static_cast<uint16_t>(bitCount);
+    h.biSizeImage = imageBytes;
+    h.biClrUsed = static_cast<uint32_t>(DibColourCount(bitCount));
+    std::memcpy(dib, &h, sizeof h);
+    if (bitCount <= 8 && paletteRgb) {
+        const int colours = DibColourCount(bitCount);
+        uint8_t* pal = dib + sizeof h;
+        for (int i = 0; i < colours && sizeof h + 4u * (i + 1) <= headerBytes; ++i) {
+            pal[4 * i + 0] = paletteRgb[3 * i + 2];
+            pal[4 * i + 1] = paletteRgb[3 * i + 1];
+            pal[4 * i + 2] = paletteRgb[3 * i + 0];
+            pal[4 * i + 3] = 0;
+        }
+    }
+    return dib;
+}
+
+void FreePackedDib(uint8_t* dib) { std::free(dib); }
+
+int DibColourCount(int bitCount)
+{
+    if (bitCount < 0 || bitCount >= 31)
+        return 0;
+    return (1 << bitCount) & 0x1FF;
+}
+
+int DibColourCount(const BitmapInfoHeader& header)
+{
+    return DibColourCount(header.biPlanes * header.biBitCount);
+}
+
+int DibPaletteSize(const BitmapInfoHeader& header) { return 4 * DibColourCount(header); }
+
+int64_t DibImageBytes(int64_t width, int64_t height, int bitCount)
+{
+    int64_t row;
+    switch (bitCount) {
+    case 1: row = (width + 31) / 32 * 4; break;
+    case 2:
+    case 4: row = (width + 7) / 8 * 4; break;
+    case 8: row = (width + 3) / 4 * 4; break;
+    case 15:
+    case 16:
+    case 24: row = (3 * width + 3) / 4 * 4; break;
+    default: return 0;
+    }
+    return row * height;
+}
+
+DibDimensions DibSize(const uint8_t* dib)
+{
+    if (!dib)
+        return {};
+    BitmapInfoHeader h;
+    std::memcpy(&h, dib, sizeof h);
+    if (h.biWidth < 0 || h.biWidth > 65535 || h.biHeight < 0 || h.biHeight > 65535)
+        throw std::range_error("Range check error");
+    return {static_cast<uint16_t>(h.biWidth), static_cast<uint16_t>(h.biHeight)};
+}
+
+double RoundEven(double value) { return std::nearbyint(value); }
+
+int32_t ClampRound(int32_t limit, double value)
+{
+    if (value < limit)
+        return value < 0 ? 0 : static_cast<int32_t>(RoundEven(value));
+    if (value >= limit)
+        return limit < 0 ? 0 : limit;
+    return 0;  // NaN
+}
+
+int32_t AtLeastRound(int32_t limit, double value)
+{
+    if (value > limit) {
+        const double r = RoundEven(value);
+        return r >= 2147483647.0 ? INT32_MAX : static_cast<int32_t>(r);
+    }
+    return limit;
+}

@@ -1,0 +1,45 @@
+// Shared helpers of the core tests: a recorder for the error box and the beep,
+// temporary folders, and small file utilities.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "images/error_box.h"
+
+// Records every error box shown while it lives (nothing reaches stderr).
+class ErrorCapture {
+public:
+    ErrorCapture();
+    ~ErrorCapture();
+    std::vector<ErrorBoxMessage> Messages;
+    int Beeps = 0;
+    size_t Count() const { return Messages.size(); }
+    // Text of the last message, "" when none.
+    std::string LastText() const { return Messages.empty() ? "" : Messages.back().Text; }
+    int LastCode() const { return Messages.empty() ? 0 : Messages.back().Code; }
+private:
+    ErrorBoxHook PreviousError;
+    BeepHook PreviousBeep;
+};
+
+// A fresh folder under the system temp folder, removed with its contents.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::filesystem::path& Path() const { return Dir; }
+    std::string File(const std::string& name) const { return (Dir / name).string(); }
+private:
+    std::filesystem::path Dir;
+};
+
+std::vector<uint8_t> ReadAll(const std::string& fileName);
+void WriteAll(const std::string& fileName, const std::vector<uint8_t>& bytes);
+// Runs a shell command; returns its exit status and fills output with stdout.
+int RunCommand(const std::string& command, std::string* output = nullptr);
+// Folder of the built executables (build/bin) and of the committed fixtures.
+std::string BinDir();
+std::string FixturesDir();
