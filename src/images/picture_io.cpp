@@ -83,6 +83,18 @@ void CloseFile()
     Pio.MemoryPos = 0;
 }
 
+bool CloseOutputFile()
+{
+    bool failed = Pio.File == nullptr;
+    if (Pio.File) {
+        failed = std::fflush(Pio.File) != 0 || std::ferror(Pio.File) != 0;
+        failed = std::fclose(Pio.File) != 0 || failed;
+        Pio.File = nullptr;
+    }
+    CloseFile();
+    return failed;
+}
+
 bool AllocIoBuffers()
 {
     Pio.InBufSize = std::max(Pio.InBufSize, kMinIoBufferSize);

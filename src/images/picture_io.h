@@ -62,6 +62,9 @@ void ResetPictureIo();
 bool OpenInputFile();                          // failed?
 bool CreateOutputFile(const std::string& fileName);  // failed?
 void CloseFile();
+// Closes an output file and tells whether every byte reached it: true when
+// flushing or closing failed.
+bool CloseOutputFile();
 bool AllocIoBuffers();                         // failed?
 bool AllocDecodeBuffer();                      // failed? size in Pio.DecodedSize
 void FreeDecodeBuffer();

@@ -10,8 +10,8 @@ uint8_t ResultTool = 0;
 namespace {
 std::array<std::optional<QCursor>, 9>& Slots()
 {
-    static std::array<std::optional<QCursor>, 9> slots;
-    return slots;
+    static std::array<std::optional<QCursor>, 9> table;
+    return table;
 }
 }  // namespace
 
