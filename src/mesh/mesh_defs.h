@@ -1,0 +1,95 @@
+// The mesh model: a rectangular grid of control nodes in normalised picture
+// coordinates (x, y in 0..1, y = 0 at the top edge), its node operations and
+// the mesh definition file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mesh/my_exception.h"
+
+struct RealPoint {
+    double X = 0.0;
+    double Y = 0.0;
+};
+
+// Gap kept between a node and a neighbour it is pushed against.
+constexpr double kMeshMinGap = 5e-05;
+// Largest mesh (Cols x Rows) a mesh file may announce.
+constexpr int64_t kMaxMeshNodes = 1000000;
+
+// One mesh. Node (i, j), column i and row j, is element j * Cols + i of X and
+// Y. Coordinates are held at Real48 precision, so that a file writes them
+// exactly and reads them back bit for bit.
+class TMeshDefsData {
+public:
+    bool IsNew = true;       // not yet saved to or loaded from a file
+    bool Modified = false;   // set by every SetNode, cleared by save and load
+    int32_t Cols = 0;
+    int32_t Rows = 0;
+    std::vector<double> X;
+    std::vector<double> Y;
+
+    // Cols x Rows nodes, all at (0, 0) until the caller fills them. Throws
+    // std::invalid_argument for negative counts.
+    TMeshDefsData(int32_t cols, int32_t rows);
+
+    size_t Index(int32_t i, int32_t j) const { return static_cast<size_t>(j) * Cols + i; }
+
+    // Throws exMyException for an index outside the mesh.
+    RealPoint GetNode(int32_t i, int32_t j) const;
+    // Writes node (i, j) rounded to Real48 and sets Modified. With constrain,
+    // x stays 5e-05 inside its neighbours in the grid row and y inside its
+    // neighbours in the grid column (left, right, upper, lower, in that
+    // order, so the last one wins when they are closer than 1e-04).
+    // Throws exMyException for an index outside the mesh and Real48Overflow
+    // for a coordinate no Real48 can hold.
+    void SetNode(int32_t i, int32_t j, RealPoint p, bool constrain);
+
+    // Both return true (failed) after showing the error box; the mesh is
+    // unchanged on failure. Saving replaces the file atomically. Loading with
+    // checkSize refuses a file whose mesh size differs from this one; without
+    // it the file's size is taken over.
+    bool SaveToFile(const std::string& fileName);
+    bool LoadFromFile(const std::string& fileName, bool checkSize);
+};
+
+class TMeshDefs;
+
+// What a mesh needs from the view that shows it: the view of the other
+// picture, whose mesh row and column edits must change as well.
+class TMeshDefsOwner {
+public:
+    virtual ~TMeshDefsOwner() = default;
+    virtual TMeshDefs* PartnerMeshDefs() = 0;
+};
+
+// A mesh with the way it is shown and the selected node; one per mesh view.
+class TMeshDefs {
+public:
+    // Starts as the picture frame alone: a 2 x 2 mesh on the four corners,
+    // IsNew, not Modified, nothing selected.
+    explicit TMeshDefs(TMeshDefsOwner* owner = nullptr);
+
+    TMeshDefsOwner* Owner = nullptr;
+    uint32_t LineColor = 0;     // 0x00BBGGRR
+    uint32_t SplineColor = 0;
+    uint32_t PointColor = 0;
+    std::unique_ptr<TMeshDefsData> Data;
+    int32_t SelCol = -1;        // negative: no node selected
+    int32_t SelRow = -1;
+    int32_t PointSize = 5;      // selected-node marker, pixels
+    bool ShowLines = false;
+    bool ShowSplines = false;
+    int32_t SegmentCount = 0;   // straight segments per spline interval
+
+    // Drag of node (i, j) to p: corners stay, border nodes slide along their
+    // border, and the write is constrained by the neighbours. p is not
+    // clipped to the unit square.
+    void MoveNode(int32_t i, int32_t j, RealPoint p);
+    // Hit test: the node nearest to p among those with |dx| < tol and
+    // |dy| < tol; on equal distances the lower column, then the lower row.
+    bool FindNearestNode(RealPoint p, double tol, int32_t& i, int32_t& j) const;
+};

@@ -1,0 +1,205 @@
+#include "numerics/resample.h"
+
+#include <cmath>
+
+#include "images/error_box.h"
+#include "numerics/store_real48.h"
+
+namespace {
+// Direction of the samples (+1 increasing, -1 decreasing) and whether the
+// first and last output position lie inside the sample range.
+bool OutputsInRange(const double* xIn, int nIn, const double* xOut, int nOut, int& dir)
+{
+    if (nIn < 2)
+        return false;
+    if (xIn[0] < xIn[1]) {
+        dir = 1;
+        return xOut[0] >= xIn[0] && xOut[nOut - 1] <= xIn[nIn - 1];
+    }
+    dir = -1;
+    return xOut[0] <= xIn[0] && xOut[nOut - 1] >= xIn[nIn - 1];
+}
+
+// True when no sample lies before its predecessor. Only then may the interval
+// search resume where the previous output left it: with ordered samples the
+// first sample not before x can only move forward as x does.
+bool SamplesOrdered(const double* xIn, int nIn, int dir)
+{
+    for (int i = 1; i < nIn; ++i)
+        if (dir * xIn[i] < dir * xIn[i - 1])
+            return false;
+    return true;
+}
+
+// Finds the interval [idx, idx + 1] for x. 'first' is the index of the first
+// sample not before x (multiplying by dir = +-1 is exact, so dir * a < dir * x
+// means "a is before x" in either direction); the search starts at 'from'.
+// An output on an inner sample uses the interval that starts there, one on
+// the last sample the last interval. Outputs outside the samples (possible
+// only when the outputs are not in order) use the nearest end interval.
+int FindInterval(const double* xIn, int nIn, double x, int dir, int from, int& first)
+{
+    int i = from;
+    while (i < nIn && dir * xIn[i] < dir * x)
+        ++i;
+    first = i;
+    int idx;
+    if (i == nIn)
+        idx = nIn - 2;
+    else if (dir * xIn[i] > dir * x || i == nIn - 1)
+        idx = i - 1;
+    else
+        idx = i;
+    return idx < 0 ? 0 : idx;
+}
+
+// Keeps the resumable search position between outputs.
+class IntervalSearch {
+public:
+    IntervalSearch(const double* xIn, int nIn, int dir)
+        : XIn(xIn), NIn(nIn), Dir(dir), Ordered(SamplesOrdered(xIn, nIn, dir)) {}
+
+    int Find(double x)
+    {
+        const bool resume = Ordered && Started && !(Dir * x < Dir * PrevX);
+        Started = true;
+        PrevX = x;
+        return FindInterval(XIn, NIn, x, Dir, resume ? First : 0, First);
+    }
+
+private:
+    const double* XIn;
+    int NIn;
+    int Dir;
+    bool Ordered;
+    bool Started = false;
+    double PrevX = 0.0;
+    int First = 0;
+};
+}  // namespace
+
+namespace {
+// y on the interval [idx, idx + 1] at x. A zero-width interval behaves as a
+// flat one: no division by zero.
+class LinearPiece {
+public:
+    void Use(const double* xIn, const double* yIn, int idx)
+    {
+        X0 = xIn[idx];
+        Y0 = yIn[idx];
+        Y1 = yIn[idx + 1];
+        const double dx = xIn[idx + 1] - X0;
+        Slope = dx == 0.0 ? 0.0 : (Y1 - Y0) / dx;
+    }
+    double At(double x) const { return StoreReal48(Slope == 0.0 ? Y1 : (x - X0) * Slope + Y0); }
+
+private:
+    double X0 = 0.0, Y0 = 0.0, Y1 = 0.0, Slope = 0.0;
+};
+
+bool SamplesStrictlyOrdered(const double* xIn, int nIn, int dir)
+{
+    for (int i = 1; i < nIn; ++i)
+        if (!(dir * xIn[i - 1] < dir * xIn[i]))
+            return false;
+    return true;
+}
+}  // namespace
+
+bool Linear(const double* xIn, const double* yIn, int nIn,
+            const double* xOut, double* yOut, int nOut)
+{
+    if (nOut <= 0)
+        return false;
+    int dir = 1;
+    if (!OutputsInRange(xIn, nIn, xOut, nOut, dir)) {
+        ShowErrorBox(4, "Linear: Output X-coord out of range of input");
+        return true;
+    }
+    LinearPiece piece;
+    int pieceIdx = -1;
+    if (SamplesStrictlyOrdered(xIn, nIn, dir)) {
+        // With strictly ordered samples the interval of x is the one with
+        // xIn[idx] <= x < xIn[idx + 1] (the last one for x on the last
+        // sample), so walking forward with the outputs finds what a search
+        // from the start finds; an output that steps back restarts the walk.
+        int idx = 0;
+        double prev = xOut[0];
+        for (int k = 0; k < nOut; ++k) {
+            const double x = xOut[k];
+            if (dir * x < dir * prev)
+                idx = 0;
+            prev = x;
+            while (idx < nIn - 2 && !(dir * x < dir * xIn[idx + 1]))
+                ++idx;
+            if (idx != pieceIdx) {
+                piece.Use(xIn, yIn, idx);
+                pieceIdx = idx;
+            }
+            yOut[k] = piece.At(x);
+        }
+        return false;
+    }
+    IntervalSearch search(xIn, nIn, dir);
+    for (int k = 0; k < nOut; ++k) {
+        const double x = xOut[k];
+        const int idx = search.Find(x);
+        if (idx != pieceIdx) {
+            piece.Use(xIn, yIn, idx);
+            pieceIdx = idx;
+        }
+        yOut[k] = piece.At(x);
+    }
+    return false;
+}
+
+bool CatmullRom(const double* xIn, const double* yIn, int nIn,
+                const double* xOut, double* yOut, int nOut)
+{
+    if (nOut <= 0)
+        return false;
+    int dir = 1;
+    if (!OutputsInRange(xIn, nIn, xOut, nOut, dir))
+        return true;
+    IntervalSearch search(xIn, nIn, dir);
+    bool haveCubic = false;
+    int start = 0;  // first sample of the current (or last attempted) interval
+    double x0 = 0.0, x1 = 0.0, c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
+    for (int k = 0; k < nOut; ++k) {
+        const double x = xOut[k];
+        bool ok = true;
+        if (!haveCubic || dir * x > dir * x1) {
+            const int idx = search.Find(x);
+            const int iPrev = idx > 0 ? idx - 1 : 0;
+            const int iNext = idx + 2 < nIn ? idx + 2 : nIn - 1;
+            const double nx0 = xIn[idx];
+            const double nx1 = xIn[idx + 1];
+            const double h = 1.0 / (nx1 - nx0);
+            const double d = (yIn[idx + 1] - yIn[idx]) * h;
+            const double m0 = (yIn[idx + 1] - yIn[iPrev]) / (nx1 - xIn[iPrev]);
+            const double m1 = (yIn[iNext] - yIn[idx]) / (xIn[iNext] - nx0);
+            const double n2 = (3.0 * d - 2.0 * m0 - m1) * h;
+            const double n3 = (m0 + m1 - 2.0 * d) * h * h;
+            start = idx;
+            // A failed interval is not kept, so the next output searches again.
+            ok = std::isfinite(h) && std::isfinite(m0) && std::isfinite(m1) &&
+                 std::isfinite(n2) && std::isfinite(n3);
+            if (ok) {
+                x0 = nx0;
+                x1 = nx1;
+                c0 = yIn[idx];
+                c1 = m0;
+                c2 = n2;
+                c3 = n3;
+                haveCubic = true;
+            }
+        }
+        if (ok) {
+            const double s = x - x0;
+            ok = TryStoreReal48(((c3 * s + c2) * s + c1) * s + c0, yOut[k]);
+        }
+        if (!ok)
+            yOut[k] = k > 0 ? yOut[k - 1] : yIn[start];
+    }
+    return false;
+}
