@@ -1,0 +1,586 @@
+// The node warp: basis function, solver, the warp's geometry and its failures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "images/progress.h"
+#include "node/node_basis.h"
+#include "node/node_defs.h"
+#include "node/node_warp.h"
+#include "numerics/real48.h"
+#include "test_support.h"
+
+namespace {
+
+// Sets the program-wide parameters for one test and puts them back.
+struct WarpParams {
+    uint8_t Mode = NodeRadiusMode;
+    double R = NodeRadius, Mi = NodeMi;
+    WarpParams(uint8_t mode, double r, double mi) { NodeRadiusMode = mode; NodeRadius = r; NodeMi = mi; }
+    ~WarpParams() { NodeRadiusMode = Mode; NodeRadius = R; NodeMi = Mi; }
+};
+
+struct ProgressRecorder : ProgressDisplay {
+    int Begun = 0, Ended = 0, Last = -1;
+    ProgressDisplay* Previous;
+    ProgressRecorder() { Previous = SetProgressDisplay(this); }
+    ~ProgressRecorder() override { SetProgressDisplay(Previous); }
+    void ProgressBegun() override { ++Begun; }
+    void ProgressChanged(int percent) override { Last = percent; }
+    void ProgressEnded() override { ++Ended; }
+};
+
+uint8_t* Pixel(RasterImage& img, int x, int rowFromTop)
+{
+    return img.Lock() + (img.Height() - 1 - rowFromTop) * img.RowBytes + 3 * x;
+}
+
+// Blue = column, green = row from the top, red = noise: reading an output
+// pixel tells where the warp sampled.
+RasterImage GradientPicture(int w, int h, unsigned seed = 1)
+{
+    RasterImage img;
+    img.Init(w, h);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = Pixel(img, x, y);
+            p[0] = static_cast<uint8_t>(x);
+            p[1] = static_cast<uint8_t>(y);
+            p[2] = static_cast<uint8_t>(rng());
+        }
+    return img;
+}
+
+RasterImage NoisePicture(int w, int h, unsigned seed)
+{
+    RasterImage img;
+    img.Init(w, h);
+    std::mt19937 rng(seed);
+    for (int i = 0; i < img.ImageSize; ++i)
+        img.Lock()[i] = static_cast<uint8_t>(rng());
+    return img;
+}
+
+TNodeDefsData Nodes(std::vector<NodePoint> pts)
+{
+    TNodeDefsData d(static_cast<int32_t>(pts.size()));
+    for (size_t i = 0; i < pts.size(); ++i) {
+        d.X[i] = RoundReal48(pts[i].X);
+        d.Y[i] = RoundReal48(pts[i].Y);
+    }
+    return d;
+}
+
+bool AllBlack(RasterImage& img, int fromRowFromTop = 0, int toRowFromTop = -1)
+{
+    if (toRowFromTop < 0)
+        toRowFromTop = img.Height() - 1;
+    for (int y = fromRowFromTop; y <= toRowFromTop; ++y)
+        for (int x = 0; x < img.Width(); ++x)
+            for (int c = 0; c < 3; ++c)
+                if (Pixel(img, x, y)[c] != 0)
+                    return false;
+    return true;
+}
+
+// The warp one pixel at a time, written plainly from the definition, with the
+// library's basis function and solver. The fast warp must give the same bytes.
+NodeWarpStatus PlainWarp(RasterImage& src, const TNodeDefsData& S, const TNodeDefsData& D,
+                         RasterImage& out, const NodeRadii& radii)
+{
+    const int n = S.Count;
+    auto radius = [&](int j) { return NodeRadiusMode == 0 ? NodeRadius : radii[j]; };
+    NodeMatrix m{};
+    NodeVector bx{}, by{};
+    for (int i = 0; i < n; ++i) {
+        bx[i] = RoundReal48(S.X[i] - D.X[i]);
+        by[i] = RoundReal48(S.Y[i] - D.Y[i]);
+        for (int j = 0; j < n; ++j) {
+            const double dx = D.X[i] - D.X[j], dy = D.Y[i] - D.Y[j];
+            const NodeWarpStatus st = TryPhi(std::sqrt(dx * dx + dy * dy), radius(j), NodeMi, m[i][j]);
+            if (st != NodeWarpStatus::Ok)
+                return st;
+        }
+    }
+    NodePivots piv{};
+    double parity;
+    NodeWarpStatus st = LUDecompose(m, n, piv, parity);
+    if (st == NodeWarpStatus::Ok)
+        st = LUBackSubstitute(m, n, piv, bx);
+    if (st == NodeWarpStatus::Ok)
+        st = LUBackSubstitute(m, n, piv, by);
+    if (st != NodeWarpStatus::Ok)
+        return st;
+    const int sw = src.Width(), sh = src.Height(), ow = out.Width(), oh = out.Height();
+    const double kx = double(sw - 1) / (ow - 1), ky = double(sh - 1) / (oh - 1);
+    for (int v = oh - 1; v >= 0; --v)
+        for (int u = 0; u < ow; ++u) {
+            const double px = u * kx, py = v * ky;
+            double sx = 0.0, sy = 0.0;
+            for (int j = 0; j < n; ++j) {
+                const double dx = px - D.X[j], dy = py - D.Y[j];
+                double phi;
+                st = TryPhi(std::sqrt(dx * dx + dy * dy), radius(j), NodeMi, phi);
+                if (st != NodeWarpStatus::Ok)
+                    return st;
+                sx += bx[j] * phi;
+                sy += by[j] * phi;
+            }
+            const double qx = px + sx, qy = py + sy;
+            const double qr = (sh - 1) - qy;
+            uint8_t* o = Pixel(out, u, v);
+            if (!(qx >= 0 && qx < sw - 1 && qr >= 0 && qr < sh - 1)) {
+                o[0] = o[1] = o[2] = 0;
+                continue;
+            }
+            const int x0 = static_cast<int>(std::trunc(qx)), y0 = static_cast<int>(std::trunc(qr));
+            const double fx = qx - x0, fy = qr - y0;
+            const uint8_t* base = src.Lock();
+            auto P = [&](int x, int y, int c) { return double(base[y * src.RowBytes + 3 * x + c]); };
+            for (int c = 0; c < 3; ++c) {
+                const double a = RoundReal48(P(x0, y0, c) + fx * (P(x0 + 1, y0, c) - P(x0, y0, c)));
+                const double b = RoundReal48(P(x0, y0 + 1, c) + fx * (P(x0 + 1, y0 + 1, c) - P(x0, y0 + 1, c)));
+                o[c] = static_cast<uint8_t>(std::clamp(std::nearbyint(a + fy * (b - a)), 0.0, 255.0));
+            }
+        }
+    return NodeWarpStatus::Ok;
+}
+
+bool SamePixels(RasterImage& a, RasterImage& b)
+{
+    for (int y = 0; y < a.Height(); ++y)
+        if (std::memcmp(Pixel(a, 0, y), Pixel(b, 0, y), 3 * a.Width()) != 0)
+            return false;
+    return true;
+}
+
+// Gaussian elimination with partial pivoting in plain doubles.
+std::vector<double> Gauss(std::vector<std::vector<double>> a, std::vector<double> b)
+{
+    const size_t n = b.size();
+    for (size_t c = 0; c < n; ++c) {
+        size_t p = c;
+        for (size_t r = c + 1; r < n; ++r)
+            if (std::fabs(a[r][c]) > std::fabs(a[p][c]))
+                p = r;
+        std::swap(a[p], a[c]);
+        std::swap(b[p], b[c]);
+        for (size_t r = c + 1; r < n; ++r) {
+            const double f = a[r][c] / a[c][c];
+            for (size_t k = c; k < n; ++k)
+                a[r][k] -= f * a[c][k];
+            b[r] -= f * b[c];
+        }
+    }
+    std::vector<double> x(n);
+    for (size_t i = n; i-- > 0;) {
+        double s = b[i];
+        for (size_t k = i + 1; k < n; ++k)
+            s -= a[i][k] * x[k];
+        x[i] = s / a[i][i];
+    }
+    return x;
+}
+
+std::vector<double> SolveLU(const std::vector<std::vector<double>>& rows, const std::vector<double>& rhs,
+                            NodeWarpStatus* status = nullptr)
+{
+    const int n = static_cast<int>(rhs.size());
+    NodeMatrix m{};
+    NodeVector b{};
+    for (int i = 0; i < n; ++i) {
+        b[i] = RoundReal48(rhs[i]);
+        for (int j = 0; j < n; ++j)
+            m[i][j] = RoundReal48(rows[i][j]);
+    }
+    NodePivots piv{};
+    double parity = 0;
+    NodeWarpStatus st = LUDecompose(m, n, piv, parity);
+    if (st == NodeWarpStatus::Ok)
+        st = LUBackSubstitute(m, n, piv, b);
+    if (status)
+        *status = st;
+    return std::vector<double>(b.begin(), b.begin() + n);
+}
+
+}  // namespace
+
+TEST(NodeBasis, FastReal48RoundingMatchesTheLibrary)
+{
+    std::mt19937_64 rng(3);
+    std::vector<double> values = {0.0, 1.0, 255.0, 0x1p-128, 0x1.fffffffffffffp-129, 0x1p127,
+                                  0x1.fffffffffp126, 0x1.fffffffffffffp126, 1e38, 1.7e38, 1e-40};
+    // Exact ties between two 40-bit values, both parities.
+    values.push_back(1.0 + 0x1p-40);
+    values.push_back(1.0 + 3 * 0x1p-40);
+    for (int i = 0; i < 200000; ++i) {
+        const double mant = std::ldexp(static_cast<double>(rng() >> 11), -53);
+        values.push_back(std::ldexp(0.5 + mant / 2, static_cast<int>(rng() % 300) - 150));
+    }
+    for (double v : values) {
+        double lib = 0;
+        const bool ok = TryRoundReal48(v, lib);
+        uint64_t overflow = 0;
+        const double fast = nodebasis::StoreReal48(v, overflow);
+        ASSERT_EQ(ok, overflow == 0) << v;
+        if (ok) {
+            ASSERT_EQ(std::bit_cast<uint64_t>(lib), std::bit_cast<uint64_t>(fast)) << v;
+        }
+    }
+    uint64_t overflow = 0;
+    nodebasis::StoreReal48(NAN, overflow);
+    EXPECT_NE(overflow, 0u);
+}
+
+TEST(NodeBasis, LogAndExpAreAccurateToTheLastBits)
+{
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> e(-170.0, 170.0), x(-88.0, 88.0);
+    double worstLog = 0, worstExp = 0;
+    for (int i = 0; i < 100000; ++i) {
+        const double s = std::exp(e(rng));
+        worstLog = std::max(worstLog, std::fabs(nodebasis::Log(s) - std::log(s)) /
+                                          std::max(1.0, std::fabs(std::log(s))));
+        const double t = x(rng);
+        worstExp = std::max(worstExp, std::fabs(nodebasis::Exp(t) / std::exp(t) - 1.0));
+    }
+    EXPECT_LT(worstLog, 4e-16);
+    EXPECT_LT(worstExp, 4e-16);
+    EXPECT_EQ(nodebasis::Exp(0.0), 1.0);
+    EXPECT_EQ(nodebasis::Log(1.0), 0.0);
+    EXPECT_GT(nodebasis::Exp(1000.0), 1e300);
+    EXPECT_LT(nodebasis::Exp(-1000.0), 1e-300);
+}
+
+TEST(NodeBasis, SpecialExponentsEqualTheGeneralPower)
+{
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> dist(0.0, 1500.0), rad(0.0, 400.0);
+    for (double mi : {-1.0, 1.0, -0.5, 0.5, 2.0, 3.0, -2.0, 1.7, -1.5, 0.3}) {
+        for (int i = 0; i < 2000; ++i) {
+            const double d = dist(rng), r = RoundReal48(rad(rng));
+            double phi;
+            ASSERT_EQ(TryPhi(d, r, mi, phi), NodeWarpStatus::Ok);
+            const double dr = RoundReal48(d);
+            const double expected = std::pow(dr * dr + r * r, mi);
+            // One unit in the last place of a Real48 at most.
+            ASSERT_LE(std::fabs(phi - expected), expected * 0x1p-39) << mi << " " << d << " " << r;
+            ASSERT_EQ(phi, RoundReal48(phi));
+        }
+    }
+    double phi;
+    ASSERT_EQ(TryPhi(0.0, 0.0, 0.0, phi), NodeWarpStatus::Ok);
+    EXPECT_EQ(phi, 1.0);
+    ASSERT_EQ(TryPhi(3.0, 4.0, 1.0, phi), NodeWarpStatus::Ok);
+    EXPECT_EQ(phi, 25.0);
+    ASSERT_EQ(TryPhi(3.0, 4.0, -0.5, phi), NodeWarpStatus::Ok);
+    EXPECT_EQ(phi, RoundReal48(0.2));
+}
+
+TEST(NodeBasis, ZeroDistanceAndRadiusAndOverflowAreReported)
+{
+    double phi = -1;
+    for (double mi : {-1.0, -0.5, -2.0, -1.3, 1.7, 0.3})
+        EXPECT_EQ(TryPhi(0.0, 0.0, mi, phi), NodeWarpStatus::ZeroBasis) << mi;
+    for (double mi : {1.0, 0.5, 2.0, 3.0}) {
+        ASSERT_EQ(TryPhi(0.0, 0.0, mi, phi), NodeWarpStatus::Ok) << mi;
+        EXPECT_EQ(phi, 0.0);
+    }
+    EXPECT_EQ(TryPhi(1000.0, 0.0, 10.0, phi), NodeWarpStatus::Overflow);
+    EXPECT_EQ(TryPhi(1000.0, 0.0, 6.5, phi), NodeWarpStatus::Overflow);
+    EXPECT_EQ(TryPhi(NAN, 1.0, -1.0, phi), NodeWarpStatus::Overflow);
+    WarpParams params(0, 0.0, -1.0);
+    EXPECT_THROW(Phi(0.0, 0.0), NodeArithmeticError);
+    EXPECT_EQ(Phi(2.0, 0.0), 0.25);
+}
+
+TEST(NodeSolver, KnownSystemsPivotingAndGaussianElimination)
+{
+    // 2x + y = 5, x + 3y = 10 -> (1, 3).
+    auto x = SolveLU({{2, 1}, {1, 3}}, {5, 10});
+    EXPECT_NEAR(x[0], 1.0, 1e-11);
+    EXPECT_NEAR(x[1], 3.0, 1e-11);
+
+    // A zero in the corner needs a row swap.
+    NodeMatrix m{};
+    m[0] = {};
+    m[0][0] = 0; m[0][1] = 1; m[0][2] = 2;
+    m[1][0] = 1; m[1][1] = 1; m[1][2] = 1;
+    m[2][0] = 2; m[2][1] = 0; m[2][2] = 1;
+    NodePivots piv{};
+    double parity = 0;
+    ASSERT_EQ(LUDecompose(m, 3, piv, parity), NodeWarpStatus::Ok);
+    EXPECT_NE(piv[0], 0);
+    // det = parity * product of the diagonal = 0*(1-0) - 1*(1-2) + 2*(0-2) = -3
+    EXPECT_NEAR(parity * m[0][0] * m[1][1] * m[2][2], -3.0, 1e-10);
+    NodeVector b{};
+    b[0] = 8; b[1] = 6; b[2] = 5;  // solution (1, 2, 3)
+    ASSERT_EQ(LUBackSubstitute(m, 3, piv, b), NodeWarpStatus::Ok);
+    EXPECT_NEAR(b[0], 1.0, 1e-11);
+    EXPECT_NEAR(b[1], 2.0, 1e-11);
+    EXPECT_NEAR(b[2], 3.0, 1e-11);
+
+    // Random systems, some with leading zeros on the right-hand side.
+    std::mt19937 rng(2);
+    std::uniform_real_distribution<double> u(-10.0, 10.0);
+    for (int n : {1, 4, 17, 60, 100}) {
+        std::vector<std::vector<double>> a(n, std::vector<double>(n));
+        std::vector<double> rhs(n);
+        for (int i = 0; i < n; ++i) {
+            rhs[i] = i < n / 3 ? 0.0 : RoundReal48(u(rng));
+            for (int j = 0; j < n; ++j)
+                a[i][j] = RoundReal48(u(rng));
+        }
+        const auto lu = SolveLU(a, rhs);
+        const auto ge = Gauss(a, rhs);
+        for (int i = 0; i < n; ++i)
+            EXPECT_NEAR(lu[i], ge[i], 1e-7 * (1 + std::fabs(ge[i]))) << n << " " << i;
+    }
+}
+
+TEST(NodeSolver, ZeroRowIsSingularAndZeroPivotIsReplaced)
+{
+    NodeWarpStatus st;
+    SolveLU({{1, 2}, {0, 0}}, {1, 1}, &st);
+    EXPECT_EQ(st, NodeWarpStatus::SingularMatrix);
+    // All ones (mi = 0): the second pivot is 0 and becomes 1.0e-20, no error.
+    NodeMatrix m{};
+    m[0][0] = m[0][1] = m[1][0] = m[1][1] = 1.0;
+    NodePivots piv{};
+    double parity;
+    ASSERT_EQ(LUDecompose(m, 2, piv, parity), NodeWarpStatus::Ok);
+    EXPECT_EQ(m[1][1], RoundReal48(1.0e-20));
+    EXPECT_EQ(LUDecompose(m, 101, piv, parity), NodeWarpStatus::BadInput);
+}
+
+TEST(NodeWarp, FastWarpGivesThePlainWarpsPixels)
+{
+    RasterImage src = NoisePicture(97, 61, 9);
+    std::mt19937 rng(4);
+    std::uniform_real_distribution<double> ux(0, 96), uy(0, 60), jit(-6, 6);
+    std::vector<NodePoint> s, d;
+    for (int i = 0; i < 12; ++i) {
+        const double x = ux(rng), y = uy(rng);
+        s.push_back({x, y});
+        d.push_back({std::clamp(x + jit(rng), 0.0, 96.0), std::clamp(y + jit(rng), 0.0, 60.0)});
+    }
+    TNodeDefsData S = Nodes(s), D = Nodes(d);
+    for (double mi : {-1.0, -0.5, 0.5, 1.0, 1.7, 2.0, -1.5, 0.0}) {
+        for (uint8_t mode : {0, 1, 2}) {
+            SCOPED_TRACE(testing::Message() << "mi " << mi << " mode " << int(mode));
+            WarpParams params(mode, 15.0, mi);
+            TNodeDefsData& radiiFrom = mode == 2 ? D : S;
+            radiiFrom.ComputeRadii(mode);
+            RasterImage fast, plain;
+            fast.Init(130, 45);  // another size, and more than one run of pixels per row
+            plain.Init(130, 45);
+            ErrorCapture errors;
+            ASSERT_EQ(NodeWarp(src, S, D, fast, radiiFrom.Radii), NodeWarpStatus::Ok);
+            ASSERT_EQ(PlainWarp(src, S, D, plain, radiiFrom.Radii), NodeWarpStatus::Ok);
+            EXPECT_TRUE(SamePixels(fast, plain));
+            if (mi != 0.0) {  // mi = 0 makes the weights meaningless
+                EXPECT_FALSE(AllBlack(fast));
+            }
+            EXPECT_EQ(errors.Count(), 0u);
+        }
+    }
+    // A fixed radius of 0 takes the loop with every range check in it.
+    for (double mi : {1.0, 0.5, 3.0}) {
+        SCOPED_TRACE(testing::Message() << "radius 0, mi " << mi);
+        WarpParams params(0, 0.0, mi);
+        RasterImage fast, plain;
+        fast.Init(97, 61);
+        plain.Init(97, 61);
+        ASSERT_EQ(NodeWarp(src, S, D, fast, S.Radii), NodeWarpStatus::Ok);
+        ASSERT_EQ(PlainWarp(src, S, D, plain, S.Radii), NodeWarpStatus::Ok);
+        EXPECT_TRUE(SamePixels(fast, plain));
+        EXPECT_FALSE(AllBlack(fast));
+    }
+}
+
+TEST(NodeWarp, ExactAtTheNodesAndIdentityGivesTheSourceBack)
+{
+    RasterImage src = NoisePicture(80, 50, 21);
+    TNodeDefsData S = Nodes({{10, 12}, {40, 30}, {65, 8}, {22, 41}});
+    TNodeDefsData D = Nodes({{14, 10}, {37, 33}, {60, 12}, {25, 38}});
+    for (double mi : {-1.0, 0.5, 1.7}) {
+        WarpParams params(1, 10.0, mi);
+        S.ComputeRadii(1);
+        RasterImage out;
+        out.Init(80, 50);
+        ASSERT_EQ(NodeWarp(src, S, D, out, S.Radii), NodeWarpStatus::Ok);
+        for (int i = 0; i < 4; ++i)
+            for (int c = 0; c < 3; ++c)
+                EXPECT_EQ(Pixel(out, int(D.X[i]), int(D.Y[i]))[c], Pixel(src, int(S.X[i]), int(S.Y[i]))[c])
+                    << "mi " << mi << " node " << i;
+    }
+    // Identical sets: zero weights, so every pixel but the right column and
+    // the top row is the source pixel.
+    WarpParams params(0, 20.0, -1.0);
+    RasterImage out;
+    out.Init(80, 50);
+    ASSERT_EQ(NodeWarp(src, S, S, out, S.Radii), NodeWarpStatus::Ok);
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 80; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const uint8_t expected = (x == 79 || y == 0) ? 0 : Pixel(src, x, y)[c];
+                ASSERT_EQ(Pixel(out, x, y)[c], expected) << x << "," << y;
+            }
+}
+
+TEST(NodeWarp, OneNodeMovesAPointAtDistanceRByHalf)
+{
+    RasterImage src = GradientPicture(200, 120);
+    TNodeDefsData S = Nodes({{50, 40}}), D = Nodes({{60, 40}});
+    for (uint8_t mode : {0, 1, 2}) {  // one node: every mode uses R
+        WarpParams params(mode, 20.0, -1.0);
+        S.Radii.fill(-5.0);
+        S.ComputeRadii(mode);
+        RasterImage out;
+        out.Init(200, 120);
+        ASSERT_EQ(NodeWarp(src, S, D, out, S.Radii), NodeWarpStatus::Ok);
+        // At the node the whole displacement (-10, 0), at distance R half of it.
+        EXPECT_EQ(Pixel(out, 60, 40)[0], 50);
+        EXPECT_EQ(Pixel(out, 80, 40)[0], 75);
+        EXPECT_EQ(Pixel(out, 80, 40)[1], 40);
+        EXPECT_EQ(Pixel(out, 60, 60)[0], 55);
+        EXPECT_EQ(Pixel(out, 60, 60)[1], 60);
+        // Farther away, (S - D) * R^2 / (d^2 + R^2): d = 40 -> -2.
+        EXPECT_EQ(Pixel(out, 100, 40)[0], 98);
+    }
+}
+
+TEST(NodeWarp, SmallerOutputSamplesAtTheScaledSteps)
+{
+    RasterImage src = NoisePicture(320, 200, 33);
+    TNodeDefsData none;
+    WarpParams params(0, 50.0, -1.0);
+    RasterImage out;
+    out.Init(160, 100);
+    ASSERT_EQ(NodeWarp(src, none, none, out, none.Radii), NodeWarpStatus::Ok);
+    const double kx = 319.0 / 159.0, ky = 199.0 / 99.0;
+    int checked = 0;
+    for (int v = 0; v < 100; ++v)
+        for (int u = 0; u < 160; ++u) {
+            const double qx = u * kx, qr = 199 - v * ky;
+            uint8_t* o = Pixel(out, u, v);
+            if (u == 159 || v == 0) {  // lands on the last column or the top row
+                EXPECT_EQ(o[0] | o[1] | o[2], 0) << u << "," << v;
+                continue;
+            }
+            const int x0 = int(qx), y0 = int(qr);
+            const double fx = qx - x0, fy = qr - y0;
+            const uint8_t* b = src.Lock();
+            for (int c = 0; c < 3; ++c) {
+                auto P = [&](int x, int y) { return double(b[y * src.RowBytes + 3 * x + c]); };
+                const double a = P(x0, y0) + fx * (P(x0 + 1, y0) - P(x0, y0));
+                const double bb = P(x0, y0 + 1) + fx * (P(x0 + 1, y0 + 1) - P(x0, y0 + 1));
+                const double expected = a + fy * (bb - a);
+                ASSERT_NEAR(o[c], expected, 0.5 + 1e-6) << u << "," << v << " c" << c;
+                ++checked;
+            }
+        }
+    EXPECT_EQ(checked, 159 * 99 * 3);
+}
+
+TEST(NodeWarp, FailuresEndCleanlyWithOneMessageAndBlackOutput)
+{
+    RasterImage src = GradientPicture(60, 40);
+    struct Case {
+        const char* Name;
+        uint8_t Mode;
+        double R, Mi;
+        std::vector<NodePoint> S, D;
+        NodeWarpStatus Status;
+        std::string Text;
+    };
+    const std::vector<Case> cases = {
+        // Coincident targets, radius 0, positive mi: a row of zeros.
+        {"singular", 0, 0.0, 1.0, {{10, 10}, {30, 20}}, {{20, 15}, {20, 15}}, NodeWarpStatus::SingularMatrix,
+         "Error: pause in LUDCMP - singular matrix"},
+        // mi = -1 with a fixed radius of 0: the diagonal is 1/0.
+        {"inverse", 0, 0.0, -1.0, {{10, 10}}, {{12, 11}}, NodeWarpStatus::ZeroBasis, ""},
+        // Coincident nodes in an adaptive mode give radius 0.
+        {"adaptive", 1, 30.0, -0.5, {{10, 10}, {10, 10}, {40, 30}}, {{11, 10}, {11, 10}, {40, 31}},
+         NodeWarpStatus::ZeroBasis, ""},
+        {"general", 0, 0.0, 1.5, {{10, 10}}, {{12, 11}}, NodeWarpStatus::ZeroBasis, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WarpParams params(c.Mode, c.R, c.Mi);
+        TNodeDefsData S = Nodes(c.S), D = Nodes(c.D);
+        S.ComputeRadii(c.Mode);
+        RasterImage out;
+        out.Init(50, 30);
+        std::memset(out.Lock(), 0x77, out.ImageSize);
+        ErrorCapture errors;
+        ProgressRecorder progress;
+        EXPECT_EQ(NodeWarp(src, S, D, out, S.Radii), c.Status);
+        EXPECT_TRUE(AllBlack(out));
+        EXPECT_FALSE(ProgressActive());
+        EXPECT_EQ(progress.Begun, 1);
+        EXPECT_EQ(progress.Ended, 1);
+        ASSERT_EQ(errors.Count(), 1u);
+        EXPECT_EQ(errors.LastCode(), kNodeWarpErrorCode);
+        if (!c.Text.empty())
+            EXPECT_EQ(errors.LastText(), c.Text);
+        else
+            EXPECT_EQ(errors.LastText(), "Error: " + NodeWarpMessage(c.Status, c.Mi));
+        EXPECT_NE(errors.LastText().find(c.Status == NodeWarpStatus::SingularMatrix ? "singular" : "radius 0"),
+                  std::string::npos);
+    }
+    // Mismatched sets are refused the same way.
+    WarpParams params(0, 10.0, -1.0);
+    TNodeDefsData two = Nodes({{1, 1}, {2, 2}}), one = Nodes({{1, 1}});
+    RasterImage out;
+    out.Init(20, 20);
+    ErrorCapture errors;
+    EXPECT_EQ(NodeWarp(src, two, one, out, two.Radii), NodeWarpStatus::BadInput);
+    EXPECT_TRUE(AllBlack(out));
+    EXPECT_EQ(errors.Count(), 1u);
+}
+
+TEST(NodeWarp, OverflowPartWayKeepsTheRowsDoneAndBlacksTheRest)
+{
+    // Identity nodes near the bottom-left corner: zero weights, so the rows
+    // computed are the source, but mi = 10 overflows once a pixel is about
+    // 79 pixels away from a node.
+    RasterImage src = GradientPicture(60, 200);
+    TNodeDefsData S = Nodes({{2, 197}, {4, 198}});
+    WarpParams params(0, 1.0, 10.0);
+    RasterImage out;
+    out.Init(60, 200);
+    ErrorCapture errors;
+    ProgressRecorder progress;
+    EXPECT_EQ(NodeWarp(src, S, S, out, S.Radii), NodeWarpStatus::Overflow);
+    EXPECT_EQ(progress.Ended, 1);
+    ASSERT_EQ(errors.Count(), 1u);
+    EXPECT_NE(errors.LastText().find("overflow"), std::string::npos);
+    // Bottom rows (from the top: 199 .. ) were computed: equal to the source.
+    for (int y = 150; y < 200; ++y)
+        for (int x = 0; x < 59; ++x)
+            ASSERT_EQ(Pixel(out, x, y)[1], Pixel(src, x, y)[1]) << x << "," << y;
+    EXPECT_TRUE(AllBlack(out, 0, 110));
+    EXPECT_GT(progress.Last, 0);
+    EXPECT_LT(progress.Last, 100);
+}
+
+TEST(NodeWarp, ProgressRunsOncePerWarpToOneHundred)
+{
+    RasterImage src = NoisePicture(30, 30, 1);
+    TNodeDefsData S = Nodes({{5, 5}}), D = Nodes({{6, 7}});
+    WarpParams params(0, 10.0, -1.0);
+    RasterImage out;
+    out.Init(25, 37);
+    ProgressRecorder progress;
+    ASSERT_EQ(NodeWarp(src, S, D, out, S.Radii), NodeWarpStatus::Ok);
+    EXPECT_EQ(progress.Begun, 1);
+    EXPECT_EQ(progress.Ended, 1);
+    EXPECT_EQ(progress.Last, 100);
+    EXPECT_FALSE(ProgressActive());
+}
