@@ -1,0 +1,55 @@
+// Throughput of the display scalers in megapixels of output per second:
+// a large picture reduced to a screen, and a small one enlarged to full HD.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <random>
+
+#include "images/display_scale.h"
+
+namespace {
+
+RasterImage Noise(int w, int h)
+{
+    RasterImage img;
+    img.Init(w, h);
+    std::mt19937 gen(42);
+    uint8_t* p = img.Lock();
+    for (int32_t i = 0; i < img.ImageSize; ++i)
+        p[i] = static_cast<uint8_t>(gen());
+    img.Unlock();
+    return img;
+}
+
+template <void (*Scale)(const RasterImage&, RasterImage&)>
+void Run(benchmark::State& state)
+{
+    const RasterImage src = Noise(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    RasterImage dst;
+    dst.Init(static_cast<int>(state.range(2)), static_cast<int>(state.range(3)));
+    // Wall-clock time: the two-pass scalers work in bands on several threads,
+    // which the library's CPU time of the calling thread would not see.
+    double seconds = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        Scale(src, dst);
+        benchmark::DoNotOptimize(dst.Lock());
+        benchmark::ClobberMemory();
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    const double outPixels = static_cast<double>(dst.Width()) * dst.Height();
+    state.counters["Mpx/s"] = outPixels * 1e-6 * static_cast<double>(state.iterations()) / seconds;
+}
+
+void Sizes(benchmark::internal::Benchmark* b)
+{
+    b->Args({4096, 4096, 1280, 800})->Args({640, 480, 1920, 1080})->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+}  // namespace
+
+BENCHMARK(Run<ScaleQuick>)->Name("ScaleQuick")->Apply(Sizes);
+BENCHMARK(Run<ScaleNormal>)->Name("ScaleNormal")->Apply(Sizes);
+BENCHMARK(Run<ScaleHigh>)->Name("ScaleHigh")->Apply(Sizes);
+
+BENCHMARK_MAIN();
