@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "project/project_record.h"
+
 enum WindowKindCode : uint8_t {
     kMeshProjectWindow = 0,
     kNodeProjectWindow = 1,
@@ -22,6 +24,22 @@ public:
     // the owner for a result window.
     TEditAnceForm* Project() { return ProjectOwner ? ProjectOwner : this; }
     void SetProjectOwner(TEditAnceForm* owner) { ProjectOwner = owner; }
+
+    // What the main window's commands ask of a project window. A result
+    // window is never asked: the main window resolves it to Project() first.
+    // The record the project keeps; null for windows that hold none.
+    virtual ProjectRecord* Record() { return nullptr; }
+    virtual void MarkModified() {}
+    virtual void SaveProject1Click() {}
+    virtual void LoadLeftImag() {}
+    virtual void LoadRighImag() {}
+    virtual void ShowInfo() {}
+    virtual void WarpLeft(int /*frame*/) {}
+    virtual void MorfOne_(int /*frame*/) {}
+    virtual void WarpRigh(int /*frame*/) {}
+    virtual void GenerateAnimation() {}
+    // The show flags of the record changed: redraw the views.
+    virtual void ShowFlagsChanged() {}
 
 private:
     TEditAnceForm* ProjectOwner = nullptr;

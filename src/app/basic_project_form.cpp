@@ -1,0 +1,134 @@
+#include "app/basic_project_form.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+#include "app/dialog_hooks.h"
+#include "app/main_morf_form.h"
+#include "app/program_folder.h"
+#include "app/project_fields.h"
+#include "project/project_file.h"
+
+TBasicProjectForm::TBasicProjectForm(TMainMorfForm* owner, ProjectKind kind, const QString& fileName,
+                                     const ProjectRecord* record, QWidget* parent)
+    : TEditAnceForm(kind == ProjectKind::Mesh ? kMeshProjectWindow : kNodeProjectWindow, parent)
+{
+    setObjectName(kind == ProjectKind::Mesh ? QStringLiteral("MeshEditForm") : QStringLiteral("NodeEditForm"));
+    if (record) {
+        Rec = *record;
+        Rec.Kind = kind;
+        Name = fileName;
+        FromFile = true;
+    } else {
+        Name = owner->New_ProjName();
+        const QString left = owner->New_MeshName();
+        const QString right = owner->New_MeshName();
+        SetNewProjectDefaults(Rec, kind, ToNativePath(ProgramFolder()), ToNativePath(left), ToNativePath(right));
+    }
+    setWindowTitle(QFileInfo(Name).fileName());
+    Summary = new QLabel(this);
+    Summary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Summary);
+    UpdateSummary();
+    resize(420, 160);
+}
+
+QWidget* TBasicProjectForm::Frame() const
+{
+    // Inside the MDI area the placement is that of the sub-window frame.
+    return qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : const_cast<TBasicProjectForm*>(this);
+}
+
+void TBasicProjectForm::RefreshRecordFromWindow()
+{
+    ProjectCommon& c = Rec.Common();
+    c.WindowTop = Frame()->y();
+    c.WindowLeft = Frame()->x();
+    c.ClientWidth = width();
+    c.ClientHeight = height();
+}
+
+bool TBasicProjectForm::PlacementChanged() const
+{
+    const ProjectCommon& c = Rec.Common();
+    return c.WindowTop != Frame()->y() || c.WindowLeft != Frame()->x();
+}
+
+void TBasicProjectForm::UpdateSummary()
+{
+    const ProjectCommon& c = Rec.Common();
+    const bool mesh = Rec.Kind == ProjectKind::Mesh;
+    QString text = mesh ? tr("Mesh project") : tr("Node project");
+    text += QStringLiteral("\n") + tr("Start picture: ") + FromNativePath(c.LeftPicture.Get());
+    text += QStringLiteral("\n") + tr("End picture: ") + FromNativePath(c.RightPicture.Get());
+    text += QStringLiteral("\n") + (mesh ? tr("Meshes: ") : tr("Nodes: ")) + FromNativePath(c.LeftDefs.Get()) +
+            QStringLiteral(", ") + FromNativePath(c.RightDefs.Get());
+    text += QStringLiteral("\n") + tr("Frames: %1 (current %2)").arg(TotalFramesOf(Rec)).arg(CurrentFrameOf(Rec));
+    Summary->setText(text);
+}
+
+bool TBasicProjectForm::SaveProj(const QString& fileName)
+{
+    RefreshRecordFromWindow();
+    if (::SaveProj(ToNativePath(fileName), Rec))
+        return true;
+    Modified = false;
+    return false;
+}
+
+bool TBasicProjectForm::SaveProjectAs()
+{
+    const QString start = FromFile ? Name : WithSeparator(ProgramFolder()) + QStringLiteral("Data/") + Name;
+    const QString chosen = RunSaveFileDialog(this, ApplicationTitle() + QStringLiteral(" - save project as ..."),
+                                             start, QString::fromLatin1(kProjectFilter));
+    if (chosen.isEmpty() || SaveProj(chosen))
+        return true;
+    Name = chosen;
+    FromFile = true;
+    setWindowTitle(QFileInfo(Name).fileName());
+    return false;
+}
+
+void TBasicProjectForm::SaveProject1Click()
+{
+    if (FromFile) {
+        SaveProj(Name);
+        return;
+    }
+    const QMessageBox::StandardButton answer =
+        RunYesNoCancel(this, ApplicationTitle(), QStringLiteral("Save changes to %1?").arg(Name));
+    if (answer == QMessageBox::Yes)
+        SaveProjectAs();
+}
+
+void TBasicProjectForm::ShowInfo()
+{
+    UpdateSummary();
+    QMessageBox::information(this, tr("Project Info"), Name + QStringLiteral("\n\n") + Summary->text());
+}
+
+void TBasicProjectForm::closeEvent(QCloseEvent* event)
+{
+    const bool changed = !FromFile || Modified || PlacementChanged();
+    if (changed) {
+        const QMessageBox::StandardButton answer =
+            RunYesNoCancel(this, ApplicationTitle(), QStringLiteral("Save changes to %1?").arg(Name));
+        if (answer == QMessageBox::Cancel) {
+            event->ignore();
+            return;
+        }
+        // A save that fails or is cancelled keeps the window, so that the
+        // changes are not lost behind the user's back.
+        if (answer == QMessageBox::Yes && (FromFile ? SaveProj(Name) : SaveProjectAs())) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+}
