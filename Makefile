@@ -3,6 +3,7 @@
 #   make test   install what is missing, build, run every test
 #   make test SANITIZE=1   the same with AddressSanitizer and UBSan
 #   make bench  build and run the benchmarks
+#   make fuzz   build the picture reader fuzzers with clang and run each FUZZ_TIME seconds
 
 PACKAGES := cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
             libbenchmark-dev imagemagick netpbm ffmpeg xvfb xauth
@@ -17,7 +18,7 @@ endif
 
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench fuzz clean
 
 all: build
 
@@ -69,5 +70,22 @@ bench: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target benchmarks
 	@for b in $(BUILD_DIR)/bench/*; do [ -x "$$b" ] && [ -f "$$b" ] && "$$b"; done; true
 
+# libFuzzer entry points of the picture readers (fuzz/fuzz_*.cpp), seeded with
+# the picture fixtures. Crashing inputs land in build-fuzz/crashes/.
+FUZZ_TIME ?= 120
+FUZZ_DIR := build-fuzz
+fuzz:
+	@mkdir -p $(FUZZ_DIR)/crashes
+	@for t in bmp tga pcx; do \
+	  clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -Isrc -Ifuzz \
+	    fuzz/fuzz_$$t.cpp src/images/*.cpp -o $(FUZZ_DIR)/fuzz_$$t || exit 1; \
+	done
+	@for t in bmp tga pcx; do \
+	  mkdir -p $(FUZZ_DIR)/corpus_$$t; \
+	  cp tests/fixtures/pictures/*.$$t $(FUZZ_DIR)/corpus_$$t/ 2>/dev/null; \
+	  $(FUZZ_DIR)/fuzz_$$t -max_total_time=$(FUZZ_TIME) -rss_limit_mb=4096 -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_DIR)/crashes/$$t- $(FUZZ_DIR)/corpus_$$t || exit 1; \
+	done
+
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize build-fuzz

@@ -130,8 +130,10 @@ bool AllocDecodeBuffer()
 
 void FreeDecodeBuffer()
 {
-    std::free(Pio.Decoded);
+    if (!Pio.DecodedInDib)
+        std::free(Pio.Decoded);
     Pio.Decoded = nullptr;
+    Pio.DecodedInDib = false;
 }
 
 void FreeInputBuffer()

@@ -38,6 +38,7 @@ struct PictureIoState {
     int32_t DecodedSize = 0;
     int32_t DecodedOffset = 0;
     int32_t DecodedRowBytes = 0;
+    bool DecodedInDib = false;        // Decoded points into Dib and is not freed on its own
 
     // Sink buffer.
     uint8_t* SinkBuf = nullptr;

@@ -1,0 +1,156 @@
+#include "images/picture_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "images/error_box.h"
+#include "images/picture_formats.h"
+#include "images/picture_io.h"
+#include "images/progress.h"
+#include "images/safe_file.h"
+
+PictureType PictureTypeOf(const std::string& fileName)
+{
+    const size_t dot = fileName.find_last_of('.');
+    if (dot == std::string::npos)
+        return PictureType::None;
+    std::string ext = fileName.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (ext == ".bmp" || ext == ".dib" || ext == ".rle")
+        return PictureType::Bmp;
+    if (ext == ".tga")
+        return PictureType::Tga;
+    if (ext == ".pcx")
+        return PictureType::Pcx;
+    return PictureType::None;
+}
+
+bool IsPictureFileType(const std::string& extension)
+{
+    // Only an extension proper: "x.bmp" is a file name, not an extension.
+    return !extension.empty() && extension[0] == '.' &&
+           extension.find('.', 1) == std::string::npos &&
+           PictureTypeOf(extension) != PictureType::None;
+}
+
+bool RefusePictureSize(int64_t width, int64_t height, int64_t decodedBytes)
+{
+    if (width == 0 || height == 0) {
+        ShowErrorBox(15, "Picture width or height is 0: " + Pio.FileName);
+        return true;
+    }
+    if (width < 0 || height < 0) {
+        ShowErrorBox(15, "Picture size is not valid: " + Pio.FileName);
+        return true;
+    }
+    if (width > 65535 || height > 65535 || DibImageBytes(width, height, 24) > kMaxPictureBytes ||
+        decodedBytes > kMaxPictureBytes) {
+        ShowErrorBox(15, "Picture is too large: " + Pio.FileName);
+        return true;
+    }
+    return false;
+}
+
+uint8_t* LoadPictureFile(const std::string& fileName)
+{
+    ResetPictureIo();
+    Pio.FileName = fileName;
+    if (!FileExists(fileName)) {
+        ShowErrorBox(14, "File was not found: " + fileName);
+        return nullptr;
+    }
+    bool failed = true;
+    switch (PictureTypeOf(fileName)) {
+    case PictureType::Bmp: failed = ReadBmp(); break;
+    case PictureType::Tga: failed = ReadTga(); break;
+    case PictureType::Pcx: failed = ReadPcx(); break;
+    case PictureType::None:
+        ShowErrorBox(17, "This image is unsupported: " + fileName);
+        return nullptr;
+    }
+    if (failed) {
+        FreeIoBuffers();
+        return nullptr;
+    }
+    uint8_t* dib = Pio.Dib;
+    Pio.Dib = nullptr;  // handed to the caller
+    FreeIoBuffers();
+    return dib;
+}
+
+namespace {
+struct ProgressScope {
+    ProgressScope() { BeginProgress(); }
+    ~ProgressScope() { EndProgress(); }
+};
+}  // namespace
+
+void LoadPicture(const std::string& fileName, RasterImage& image)
+{
+    ProgressScope progress;
+    image.Done();
+    uint8_t* dib = LoadPictureFile(fileName);
+    if (!dib)
+        return;
+    SetProgress(100);
+    // The readers never build a picture outside 1..65535, so DibSize cannot
+    // throw here.
+    const DibDimensions size = DibSize(dib);
+    image.Init(size.Width, size.Height);
+    if (!image.Allocated) {
+        FreePackedDib(dib);
+        ShowErrorBox(8, "Not Enought memory");
+        return;
+    }
+    BitmapInfoHeader h;
+    std::memcpy(&h, dib, sizeof h);
+    uint8_t* pixels = image.Lock();
+    std::memcpy(pixels, dib + sizeof h + DibPaletteSize(h), static_cast<size_t>(image.ImageSize));
+    image.Unlock();
+    FreePackedDib(dib);
+}
+
+bool SavePicture(const std::string& fileName, const RasterImage& image)
+{
+    switch (PictureTypeOf(fileName)) {
+    case PictureType::Bmp: return WriteBmp(fileName, image);
+    case PictureType::Tga: return WriteTga(fileName, image);
+    case PictureType::Pcx: return true;
+    case PictureType::None: break;
+    }
+    ShowErrorBox(17, "Save to this file type in not supported.");
+    return true;
+}
+
+bool WritePictureRows(const std::string& fileName, const RasterImage& image,
+                      const uint8_t* header, size_t headerBytes, size_t rowOut)
+{
+    struct stat st;
+    const bool existed = ::lstat(fileName.c_str(), &st) == 0;
+    if (CreateOutputFile(fileName))
+        return true;
+    const uint8_t* pixels = image.Lock();
+    const int32_t height = image.Height();
+    bool ok = pixels != nullptr && WriteOutput(header, headerBytes);
+    if (ok && height > 0) {
+        if (rowOut == static_cast<size_t>(image.RowBytes)) {
+            ok = WriteOutput(pixels, static_cast<size_t>(image.ImageSize));
+        } else {
+            for (int32_t y = 0; y < height && ok; ++y)
+                ok = WriteOutput(pixels + static_cast<size_t>(y) * image.RowBytes, rowOut);
+        }
+    }
+    image.Unlock();
+    // Buffered bytes may only fail to reach the disk when the file is closed.
+    ok = !CloseOutputFile() && ok;
+    if (!ok) {
+        if (!existed)
+            std::remove(fileName.c_str());
+        ShowErrorBox(13, "Error writing to file: " + fileName);
+    }
+    return !ok;
+}

@@ -1,0 +1,53 @@
+// The per-format readers and writers behind picture_file.h. Readers work on
+// the picture file work area (Pio.FileName set, record cleared) and leave the
+// packed picture they built in Pio.Dib.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "images/raster_image.h"
+
+enum class PictureType { None, Bmp, Tga, Pcx };
+
+// Type by the text from the last "." of the name, compared in lower case.
+PictureType PictureTypeOf(const std::string& fileName);
+
+bool ReadBmp();  // failed?
+bool ReadTga();  // failed?
+bool ReadPcx();  // failed?
+bool WriteBmp(const std::string& fileName, const RasterImage& image);  // failed?
+bool WriteTga(const std::string& fileName, const RasterImage& image);  // failed?
+
+// Pixel memory above which a picture file is refused before anything is
+// allocated for it.
+constexpr int64_t kMaxPictureBytes = int64_t{1} << 30;
+
+// Refuses (with a message naming Pio.FileName) a picture whose width or
+// height is 0 or negative, above 65535, or whose 24-bit pixel memory or
+// decoded size would exceed kMaxPictureBytes. True when refused.
+bool RefusePictureSize(int64_t width, int64_t height, int64_t decodedBytes);
+
+// Little-endian field readers for headers.
+inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t GetU32(const uint8_t* p)
+{
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+inline void PutU16(uint8_t* p, uint32_t v)
+{
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void PutU32(uint8_t* p, uint32_t v)
+{
+    PutU16(p, v);
+    PutU16(p + 2, v >> 16);
+}
+
+// Writes the header and then the rows of image (bottom row first, rowOut
+// bytes of each) to fileName. Removes the file again when the write fails
+// and the file did not exist before. True when it failed (message shown).
+bool WritePictureRows(const std::string& fileName, const RasterImage& image,
+                      const uint8_t* header, size_t headerBytes, size_t rowOut);
