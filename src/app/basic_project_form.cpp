@@ -39,6 +39,13 @@ TBasicProjectForm::TBasicProjectForm(TMainMorfForm* owner, ProjectKind kind, con
     resize(420, 160);
 }
 
+namespace {
+const QWidget* FrameOf(const QWidget* w)
+{
+    return qobject_cast<QMdiSubWindow*>(w->parentWidget()) ? w->parentWidget() : w;
+}
+}  // namespace
+
 QWidget* TBasicProjectForm::Frame() const
 {
     // Inside the MDI area the placement is that of the sub-window frame.
@@ -52,12 +59,37 @@ void TBasicProjectForm::RefreshRecordFromWindow()
     c.WindowLeft = Frame()->x();
     c.ClientWidth = width();
     c.ClientHeight = height();
+    if (QWidget* result = ResultWindow()) {
+        const QWidget* frame = FrameOf(result);
+        c.ResultTop = frame->y();
+        c.ResultLeft = frame->x();
+        if (Rec.Kind == ProjectKind::Mesh) {
+            Rec.Mesh.View.ResultWidth = result->width();
+            Rec.Mesh.View.ResultHeight = result->height();
+        } else {
+            Rec.Node.View.ResultWidth = result->width();
+            Rec.Node.View.ResultHeight = result->height();
+        }
+    }
+}
+
+QRect TBasicProjectForm::ResultPlacement() const
+{
+    const QWidget* result = ResultWindow();
+    if (!result)
+        return {};
+    return QRect(FrameOf(result)->pos(), result->size());
+}
+
+void TBasicProjectForm::RememberPlacement()
+{
+    SavedResult = ResultPlacement();
 }
 
 bool TBasicProjectForm::PlacementChanged() const
 {
     const ProjectCommon& c = Rec.Common();
-    return c.WindowTop != Frame()->y() || c.WindowLeft != Frame()->x();
+    return c.WindowTop != Frame()->y() || c.WindowLeft != Frame()->x() || SavedResult != ResultPlacement();
 }
 
 void TBasicProjectForm::UpdateSummary()
@@ -79,6 +111,7 @@ bool TBasicProjectForm::SaveProj(const QString& fileName)
     if (::SaveProj(ToNativePath(fileName), Rec))
         return true;
     Modified = false;
+    RememberPlacement();
     return false;
 }
 
@@ -130,5 +163,6 @@ void TBasicProjectForm::closeEvent(QCloseEvent* event)
             return;
         }
     }
+    ClosingAccepted = true;
     event->accept();
 }

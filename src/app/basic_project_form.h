@@ -4,6 +4,7 @@
 // project windows take its place.
 #pragma once
 
+#include <QRect>
 #include <QString>
 
 #include "app/edit_ance_form.h"
@@ -38,6 +39,8 @@ public:
     const QString& ProjectName() const { return Name; }
     bool HasFile() const { return FromFile; }
     bool IsModified() const { return Modified; }
+    // Takes the current placement of both windows as the saved one.
+    void RememberPlacement();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -45,6 +48,7 @@ protected:
 private:
     void RefreshRecordFromWindow();
     bool PlacementChanged() const;
+    QRect ResultPlacement() const;
     void UpdateSummary();
     QWidget* Frame() const;
 
@@ -53,4 +57,5 @@ private:
     bool FromFile = false;
     bool Modified = false;
     QLabel* Summary = nullptr;
+    QRect SavedResult;
 };

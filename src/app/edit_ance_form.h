@@ -3,6 +3,7 @@
 // result, 3 node result. A result window stands for its owner project.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 
@@ -22,7 +23,7 @@ public:
     uint8_t WindowKind;
     // The project window this window belongs to: itself for a project window,
     // the owner for a result window.
-    TEditAnceForm* Project() { return ProjectOwner ? ProjectOwner : this; }
+    TEditAnceForm* Project() { return ProjectOwner ? ProjectOwner.data() : this; }
     void SetProjectOwner(TEditAnceForm* owner) { ProjectOwner = owner; }
 
     // What the main window's commands ask of a project window. A result
@@ -41,6 +42,16 @@ public:
     // The show flags of the record changed: redraw the views.
     virtual void ShowFlagsChanged() {}
 
+    // The result window of a project window (null for none and for result windows).
+    TEditAnceForm* ResultWindow() const { return Result; }
+    void SetResultWindow(TEditAnceForm* result) { Result = result; }
+    // Set while the window brings its partner and itself to the front.
+    bool Activating = false;
+    // Set once a project window has agreed to close; its result window then
+    // closes without asking.
+    bool ClosingAccepted = false;
+
 private:
-    TEditAnceForm* ProjectOwner = nullptr;
+    QPointer<TEditAnceForm> ProjectOwner;
+    QPointer<TEditAnceForm> Result;
 };

@@ -1,5 +1,7 @@
 #include "app/main_morf_form.h"
 
+#include "app/resu_form.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
@@ -375,12 +377,29 @@ TEditAnceForm* TMainMorfForm::CreateProjectWindow(ProjectKind kind, const QStrin
                                                  const ProjectRecord* record)
 {
     auto* form = new TBasicProjectForm(this, kind, fileName, record);
+    // The result window first, so that the project window ends on top.
+    TResuForm* result = kind == ProjectKind::Mesh ? static_cast<TResuForm*>(new TMeshResuForm(form))
+                                                  : static_cast<TResuForm*>(new TNodeResuForm(form));
+    form->SetResultWindow(result);
+    QMdiSubWindow* resultSub = AddChild(result);
+    connect(result->ResuImag(), &TResuImag::StatusText, this, &TMainMorfForm::SetStatusText);
+    // The result window goes when its project goes.
+    connect(form, &QObject::destroyed, resultSub, &QObject::deleteLater);
+    const ProjectRecord& rec = *form->Record();
+    if (kind == ProjectKind::Mesh)
+        result->ApplyViewSettings(rec.Mesh.View);
+    else
+        result->ApplyViewSettings(rec.Node.View);
     QMdiSubWindow* sub = AddChild(form);
     if (record) {
-        // The record is untrusted: keep the window reachable.
+        // The record is untrusted: keep the windows reachable.
         const ProjectCommon& c = record->Common();
         sub->move(std::clamp(c.WindowLeft, 0, 4000), std::clamp(c.WindowTop, 0, 4000));
+        resultSub->move(std::clamp(c.ResultLeft, 0, 4000), std::clamp(c.ResultTop, 0, 4000));
+    } else {
+        resultSub->move(sub->geometry().right() + 1, 0);
     }
+    form->RememberPlacement();
     return form;
 }
 
@@ -483,6 +502,7 @@ void TMainMorfForm::DeActivateProject()
 
 void TMainMorfForm::SubWindowChanged()
 {
+    BringPairForward();
     TEditAnceForm* project = ActiveProject();
     if (project && project->Record()) {
         if (project != ShownProject)
@@ -495,6 +515,25 @@ void TMainMorfForm::SubWindowChanged()
             return;  // projects remain; one of them becomes current next
     }
     DeActivateProject();
+}
+
+void TMainMorfForm::BringPairForward()
+{
+    // A project window and its result window come to the front together.
+    QMdiSubWindow* sub = MDIArea->activeSubWindow();
+    auto* form = sub ? qobject_cast<TEditAnceForm*>(sub->widget()) : nullptr;
+    if (!form)
+        return;
+    if (auto* result = qobject_cast<TResuForm*>(form)) {
+        result->ResultActivated(result->Project()->ClosingAccepted, result->Project()->Activating);
+        return;
+    }
+    TEditAnceForm* result = form->ResultWindow();
+    if (!result || result->Activating || form->ClosingAccepted)
+        return;
+    form->Activating = true;
+    RaiseTogether(result, form);
+    form->Activating = false;
 }
 
 void TMainMorfForm::ToolClick(uint8_t tool)
@@ -552,10 +591,13 @@ void TMainMorfForm::ArrangeIcons()
 
 void TMainMorfForm::closeEvent(QCloseEvent* event)
 {
-    // Every project window answers its close query first; one refusal keeps
-    // the main window open.
-    const QList<QMdiSubWindow*> children = MDIArea->subWindowList();
-    QList<QPointer<QMdiSubWindow>> guarded(children.begin(), children.end());
+    // Every project window answers its close query first; one refusal
+    // keeps the main window open. Result windows follow their projects.
+    QList<QPointer<QMdiSubWindow>> guarded;
+    for (bool results : {false, true})
+        for (QMdiSubWindow* sub : MDIArea->subWindowList())
+            if ((qobject_cast<TResuForm*>(sub->widget()) != nullptr) == results)
+                guarded.append(sub);
     for (const QPointer<QMdiSubWindow>& sub : guarded) {
         if (sub && !sub->close()) {
             event->ignore();

@@ -80,6 +80,7 @@ private:
     void SetProjectCommandsEnabled(bool enabled);
     void SetShowToggles(bool meshKind, bool firstDown, bool secondDown);
     void SubWindowChanged();
+    void BringPairForward();
     void ToolClick(uint8_t tool);
     void ShowToggleClick(bool first, bool down);
     void FrameChanged(int value);

@@ -1,7 +1,9 @@
 #include "app/resu_form.h"
 
 #include <QMdiSubWindow>
+#include <QCloseEvent>
 #include <QResizeEvent>
+#include <QTimer>
 
 namespace {
 
@@ -60,6 +62,18 @@ void TResuForm::resizeEvent(QResizeEvent* event)
     TEditAnceForm::resizeEvent(event);
     View->setGeometry(rect());
     emit ClientResized(width(), height());
+}
+
+void TResuForm::closeEvent(QCloseEvent* event)
+{
+    TEditAnceForm* project = Project();
+    if (project == this || project->ClosingAccepted) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    QWidget* frame = Frame(project);
+    QTimer::singleShot(0, frame, [frame] { frame->close(); });
 }
 
 void TResuForm::ResultActivated(bool projectDestroying, bool projectActivating)

@@ -35,8 +35,6 @@ public:
     void ApplyViewSettings(const MeshViewSettings& view);
     void ApplyViewSettings(const NodeViewSettings& view);
 
-    // Set while this window brings its project window and itself forward.
-    bool Activating = false;
     // The result window became active: unless the project window is being
     // destroyed, is itself activating or is hidden, raise it and then this.
     void ResultActivated(bool projectDestroying, bool projectActivating);
@@ -47,6 +45,9 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // The result window lives and dies with its project: closing it closes
+    // the project (with its close query) unless the project already agreed.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     TResuImag* View;

@@ -161,16 +161,17 @@ private slots:
         // number and two mesh numbers, also after the first was closed.
         Capture->WarpMethod = 0;
         Action("NewProject1")->trigger();
-        QCOMPARE(Form->MdiArea()->subWindowList().size(), 1);
+        QCOMPARE(Form->MdiArea()->subWindowList().size(), 2);  // project and result window
         auto* first = qobject_cast<TBasicProjectForm*>(Form->ActiveProject());
         QVERIFY(first);
         QCOMPARE(first->windowTitle(), QString("Untitled1.Prj"));
         QCOMPARE(first->Record()->Common().LeftDefs.Get(), std::string("NewMesh1.Msh"));
         QCOMPARE(first->Record()->Common().RightDefs.Get(), std::string("NewMesh2.Msh"));
         Capture->Answer = QMessageBox::No;
-        QVERIFY(Form->MdiArea()->subWindowList().first()->close());
+        QVERIFY(first->parentWidget()->close());
         QCOMPARE(Capture->Questions, QStringList({"Save changes to Untitled1.Prj?"}));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // its result window
         QVERIFY(Form->MdiArea()->subWindowList().isEmpty());
 
         Capture->WarpMethod = 1;
@@ -186,7 +187,7 @@ private slots:
         // A cancelled choice creates nothing and takes no number.
         Capture->WarpMethod = -1;
         Action("NewProject1")->trigger();
-        QCOMPARE(Form->MdiArea()->subWindowList().size(), 1);
+        QCOMPARE(Form->MdiArea()->subWindowList().size(), 2);
         QCOMPARE(Form->New_ProjName(), QString("Untitled4.Prj"));
     }
 

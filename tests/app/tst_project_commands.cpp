@@ -3,6 +3,7 @@
 // for its project, and the close query.
 #include <QAction>
 #include <QActionGroup>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSpinBox>
@@ -11,6 +12,7 @@
 #include <memory>
 
 #include "app/basic_project_form.h"
+#include "app/resu_form.h"
 #include "app/main_morf_form.h"
 #include "app/program_folder.h"
 #include "app/gui_capture.h"
@@ -55,7 +57,14 @@ class TestProjectCommands : public QObject {
     std::unique_ptr<QTemporaryDir> Dir;
 
     QAction* Action(const char* name) { return Form->findChild<QAction*>(QString::fromLatin1(name)); }
-    int Children() { return int(Form->MdiArea()->subWindowList().size()); }
+    // Project windows in the MDI area (each has its result window beside it).
+    int Children()
+    {
+        int n = 0;
+        for (QMdiSubWindow* sub : Form->MdiArea()->subWindowList())
+            n += qobject_cast<TBasicProjectForm*>(sub->widget()) != nullptr;
+        return n;
+    }
     QString Path(const QString& name) { return Dir->path() + "/" + name; }
     void Flush()
     {
@@ -393,6 +402,59 @@ private slots:
         QVERIFY(Form->close());
         Flush();
         QCOMPARE(Children(), 0);
+    }
+
+    void eachProjectHasAResultWindowThatComesForwardWithIt()
+    {
+        Capture->WarpMethod = 0;
+        Action("NewProject1")->trigger();
+        auto* mesh = qobject_cast<TBasicProjectForm*>(Form->ActiveProject());
+        QVERIFY(mesh);
+        auto* meshResult = qobject_cast<TMeshResuForm*>(mesh->ResultWindow());
+        QVERIFY(meshResult);
+        QCOMPARE(meshResult->windowTitle(), QString("Result"));
+        QCOMPARE(int(meshResult->WindowKind), 2);
+        QCOMPARE(meshResult->Project(), static_cast<TEditAnceForm*>(mesh));
+        QCOMPARE(meshResult->minimumSize(), QSize(89, 84));
+        QCOMPARE(meshResult->size(), QSize(160, 100));  // the stored result size of a new project
+
+        Capture->WarpMethod = 1;
+        Action("NewProject1")->trigger();
+        auto* node = qobject_cast<TBasicProjectForm*>(Form->ActiveProject());
+        QVERIFY(node && node != mesh);
+        auto* nodeResult = qobject_cast<TNodeResuForm*>(node->ResultWindow());
+        QVERIFY(nodeResult);
+        QCOMPARE(int(nodeResult->WindowKind), 3);
+
+        // Activating the mesh result window makes the mesh project current and
+        // puts both of its windows above the node project's.
+        Form->MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(meshResult->parentWidget()));
+        QCoreApplication::processEvents();
+        QCOMPARE(Form->ActiveProject(), static_cast<TEditAnceForm*>(mesh));
+        const QList<QMdiSubWindow*> order = Form->MdiArea()->subWindowList(QMdiArea::StackingOrder);
+        QCOMPARE(order.size(), 4);
+        QCOMPARE(order.at(3)->widget(), static_cast<QWidget*>(meshResult));
+        QCOMPARE(order.at(2)->widget(), static_cast<QWidget*>(mesh));
+
+        // The pixel read-out of a result view lands in status panel 0.
+        emit meshResult->ResuImag()->StatusText("Pixel: (1, 2)");
+        auto* status = Form->findChild<QLabel*>("PNStatus");
+        QVERIFY(status);
+        QCOMPARE(status->text(), QString("Pixel: (1, 2)"));
+
+        // Closing a result window asks its project; No closes both.
+        Capture->Answer = QMessageBox::No;
+        Capture->Questions.clear();
+        QVERIFY(!meshResult->parentWidget()->close());
+        QTRY_COMPARE(Capture->Questions, QStringList({"Save changes to Untitled1.Prj?"}));
+        Flush();
+        Flush();
+        QCOMPARE(Children(), 1);
+        QCOMPARE(Form->MdiArea()->subWindowList().size(), 2);
+        QVERIFY(node->parentWidget()->close());
+        Flush();
+        Flush();
+        QVERIFY(Form->MdiArea()->subWindowList().isEmpty());
     }
 };
 
