@@ -1,5 +1,6 @@
 // BMP pictures: 24-bit uncompressed Windows bitmaps with a 40-byte info
-// header, read straight from the file and written from a RasterImage.
+// header (108 and 124 bytes accepted on reading), read straight from the file
+// and written from a RasterImage.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -59,7 +60,11 @@ bool ReadBmp()
         return ReadError();
     if (ReadInputBlock(info, sizeof info) != sizeof info)
         return ReadError();
-    if (fileHeader[0] != 'B' || fileHeader[1] != 'M' || GetU32(info) != kInfoHeaderBytes) {
+    // Today's tools write the same pixels behind the larger version 4 and 5
+    // info headers (108 and 124 bytes); their colour-space tail is ignored.
+    const uint32_t infoSize = GetU32(info);
+    const bool laterHeader = (infoSize == 108 || infoSize == 124) && GetU32(info + 16) == 0;
+    if (fileHeader[0] != 'B' || fileHeader[1] != 'M' || (infoSize != kInfoHeaderBytes && !laterHeader)) {
         ShowErrorBox(16, "This is not Windows bitmat");
         return true;
     }

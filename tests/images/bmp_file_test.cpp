@@ -103,6 +103,10 @@ TEST(BmpRead, MalformedFilesAreRefusedWithAClearMessage)
     cases.push_back({"not_bm.bmp", with([](auto& b) { b[0] = 'X'; }), 16, "Error: This is not Windows bitmat"});
     cases.push_back({"core_header.bmp", with([](auto& b) { Put32(b, 14, 12); }), 16,
                      "Error: This is not Windows bitmat"});
+    cases.push_back({"v4_header_compressed.bmp", with([](auto& b) { Put32(b, 14, 108); Put32(b, 30, 3); }), 16,
+                     "Error: This is not Windows bitmat"});
+    cases.push_back({"odd_header_size.bmp", with([](auto& b) { Put32(b, 14, 64); }), 16,
+                     "Error: This is not Windows bitmat"});
     cases.push_back({"pixels_cut_off.bmp", {good.begin(), good.end() - 1}, 12, readError});
     cases.push_back({"size_image_too_small.bmp", with([](auto& b) { Put32(b, 34, 16); }), 12, readError});
     cases.push_back({"off_bits_past_end.bmp", with([](auto& b) { Put32(b, 10, 100000); }), 12, readError});
