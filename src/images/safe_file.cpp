@@ -1,5 +1,7 @@
 #include "images/safe_file.h"
 
+#include "images/error_box.h"
+
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -68,4 +70,19 @@ bool FileExists(const std::string& name)
 {
     struct stat st;
     return ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool SaveWholeFile(const std::string& fileName, const void* data, size_t n)
+{
+    AtomicFileWriter writer;
+    if (!writer.Open(fileName)) {
+        ShowErrorBox(11, "Error creating file: " + fileName);
+        return true;
+    }
+    if (!writer.Write(data, n) || !writer.Commit()) {
+        writer.Abort();
+        ShowErrorBox(13, "Error writing to file: " + fileName);
+        return true;
+    }
+    return false;
 }

@@ -33,3 +33,8 @@ private:
 };
 
 bool FileExists(const std::string& name);
+
+// Writes a whole file through AtomicFileWriter. On failure shows "Error
+// creating file: " (code 11) or "Error writing to file: " (code 13) + name
+// and returns true; the previous file is then untouched.
+bool SaveWholeFile(const std::string& fileName, const void* data, size_t n);

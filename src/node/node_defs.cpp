@@ -144,16 +144,8 @@ bool TNodeDefsData::SaveToFile(const std::string& fileName)
         std::memcpy(ys + 6 * i, by.data(), 6);
     }
 
-    AtomicFileWriter writer;
-    if (!writer.Open(fileName)) {
-        ShowErrorBox(11, "Error creating file: " + fileName);
+    if (SaveWholeFile(fileName, bytes.data(), bytes.size()))
         return true;
-    }
-    if (!writer.Write(bytes.data(), bytes.size()) || !writer.Commit()) {
-        writer.Abort();
-        ShowErrorBox(13, "Error writing to file: " + fileName);
-        return true;
-    }
     IsNew = false;
     Modified = false;
     return false;
