@@ -50,8 +50,8 @@ run: build
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
 	  if [ -x $(BUILD_DIR)/bin/quorvix-render ] && [ -f $(BUILD_DIR)/bin/Data/demo_mesh.prj ]; then \
 	    mkdir -p $(BUILD_DIR)/demo-out; \
-	    $(BUILD_DIR)/bin/quorvix-render $(BUILD_DIR)/bin/Data/demo_mesh.prj --type avi --output $(BUILD_DIR)/demo-out && \
-	    echo "No display: rendered the demo project to $(BUILD_DIR)/demo-out/"; \
+	    $(BUILD_DIR)/bin/quorvix-render $(BUILD_DIR)/bin/Data/demo_mesh.prj --type avi --quiet --output $(BUILD_DIR)/demo-out && \
+	    echo "No display (DISPLAY and WAYLAND_DISPLAY are unset): rendered the demo project to the movie $(BUILD_DIR)/demo-out/demo.AVI"; \
 	  else \
 	    echo "No display (DISPLAY and WAYLAND_DISPLAY are unset): start $(BUILD_DIR)/bin/quorvix under a desktop session or xvfb-run."; \
 	  fi; \
