@@ -15,6 +15,7 @@
 
 namespace {
 constexpr size_t kMaxNameBytes = 255;
+constexpr int32_t kMaxTotalFrames = 32768;  // the longest sequence the settings allow
 const char* const kFrameMessage = "There is inconsistence in frame numbers.";
 
 void ShowNoMemory() { ShowErrorBox(8, "Not Enought memory"); }
@@ -251,6 +252,15 @@ bool MeshAnimation(const RasterImage& leftImage, const TMeshDefsData& leftMesh,
         return true;
     }
     const auto kind = static_cast<OutputKind>(s.OutputType);
+    // Checked before the frame list is made: a project file may hold any
+    // numbers, and the list must not cost more than the longest sequence.
+    const bool runFits = s.DoAnimation ? (s.FirstFrame >= 1 && s.FirstFrame <= s.LastFrame &&
+                                          s.LastFrame <= s.TotalFrames)
+                                       : (s.CurrentFrame >= 1 && s.CurrentFrame <= s.TotalFrames);
+    if (!runFits || s.TotalFrames < 2 || s.TotalFrames > kMaxTotalFrames) {
+        ShowErrorBox(1, kFrameMessage);
+        return true;
+    }
     const std::vector<int32_t> frames =
         AnimationFrames(s.DoAnimation != 0, s.WarpSide != 0, s.FirstFrame, s.LastFrame,
                         s.CurrentFrame);

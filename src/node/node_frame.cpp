@@ -8,6 +8,7 @@
 #include "images/avi_file.h"
 #include "images/error_box.h"
 #include "images/picture_file.h"
+#include "mesh/mesh_frame.h"
 #include "node/node_warp.h"
 #include "numerics/real48.h"
 
@@ -63,34 +64,6 @@ NodeWarpStatus WarpTowards(const RasterImage& picture, TNodeDefsData& from, TNod
     to.ComputeRadii(warpMethod);
     const NodeRadii& radii = warpMethod == kDestinationRadii ? to.Radii : from.Radii;
     return NodeWarp(picture, from, to, output, radii);
-}
-
-// Blends w2 into w1 by (k - 1) / (totalFrames - 1) channel by channel, into
-// frame. All three pictures have the same size.
-void CrossDissolve(const RasterImage& w1, const RasterImage& w2, int32_t k, int32_t totalFrames,
-                   RasterImage& frame)
-{
-    const int64_t weight = k - 1;
-    const double divisor = static_cast<double>(totalFrames - 1);
-    const int32_t rowBytes = frame.RowBytes;
-    const int32_t lineBytes = 3 * frame.Width();
-    const uint8_t* a = w1.Lock();
-    const uint8_t* b = w2.Lock();
-    uint8_t* out = frame.Lock();
-    for (int32_t y = 0; y < frame.Height(); ++y) {
-        const int64_t offset = static_cast<int64_t>(y) * rowBytes;
-        for (int32_t i = 0; i < lineBytes; ++i) {
-            const int32_t c1 = a[offset + i];
-            const int32_t c2 = b[offset + i];
-            const double value = c1 + static_cast<double>((c2 - c1) * weight) / divisor;
-            out[offset + i] = static_cast<uint8_t>(ClampRound(255, value));
-        }
-        for (int32_t i = lineBytes; i < rowBytes; ++i)
-            out[offset + i] = 0;  // row padding
-    }
-    frame.Unlock();
-    w2.Unlock();
-    w1.Unlock();
 }
 
 void FillBlack(RasterImage& picture)
@@ -152,30 +125,6 @@ bool FrameRun(const NodeMorphSettings& s, int64_t& first, int64_t& last, int64_t
         return false;
     }
     return CheckFrameSettings(s, static_cast<int32_t>(first));
-}
-
-// Output path with "/" appended when it does not end in one, joined with the
-// prefix and cut to 255 bytes (without splitting a UTF-8 character): the
-// common start of every output file name.
-std::string OutputBase(const std::string& outputPath, const std::string& outputPrefix)
-{
-    std::string base = outputPath;
-    if (base.empty() || base.back() != '/')
-        base += '/';
-    base += outputPrefix;
-    if (base.size() > 255) {
-        size_t n = 255;
-        while (n > 0 && (static_cast<unsigned char>(base[n]) & 0xC0) == 0x80)
-            --n;
-        base.resize(n);
-    }
-    return base;
-}
-
-// base + k + ".TGA" (type 0) or ".BMP" (type 1), k in decimal.
-std::string FrameFileName(const std::string& base, int64_t k, uint8_t type)
-{
-    return base + std::to_string(k) + (type == static_cast<uint8_t>(OutputKind::Bmp) ? ".BMP" : ".TGA");
 }
 
 bool MakePicture(RasterImage& picture, int32_t width, int32_t height)
@@ -284,7 +233,7 @@ bool NodeAnimation(const RasterImage& leftPicture, const TNodeDefsData& leftNode
         return true;
     }
     const bool movie = type == static_cast<uint8_t>(OutputKind::Avi);
-    const std::string base = OutputBase(settings.OutputPath.Get(), settings.OutputPrefix.Get());
+    const std::string base = OutputFileBase(settings.OutputPath.Get(), settings.OutputPrefix.Get());
 
     if (movie) {
         AviParams params;
@@ -292,7 +241,7 @@ bool NodeAnimation(const RasterImage& leftPicture, const TNodeDefsData& leftNode
         params.Height = settings.ResultHeight;
         params.FrameCount = static_cast<int32_t>(step * (last - first) + 1);
         params.FrameDelay = settings.FrameDelay;
-        if (AviBegin(base + ".AVI", params))
+        if (AviBegin(MovieFileName(base), params))
             return true;
     }
 
@@ -301,7 +250,7 @@ bool NodeAnimation(const RasterImage& leftPicture, const TNodeDefsData& leftNode
         bool failed = NodeFrame(leftPicture, leftNodes, rightPicture, rightNodes, settings,
                                 static_cast<int32_t>(k), frame);
         if (!failed)
-            failed = movie ? AviWriteFrame(frame) : SavePicture(FrameFileName(base, k, type), frame);
+            failed = movie ? AviWriteFrame(frame) : SavePicture(FrameFileName(base, static_cast<int32_t>(k), static_cast<OutputKind>(type)), frame);
         if (failed && movie)
             AviFinish();  // the movie keeps the frames written so far
         // The view gets the failing frame too, so the user sees where it stopped.

@@ -463,7 +463,14 @@ TEST(MeshAnimation, RefusesRangesOutsideTheSequence)
     s.LastFrame = 5;
     s.OutputType = 7;
     EXPECT_TRUE(MeshAnimation(p.Left, p.LeftMesh, p.Right, p.RightMesh, s, view));
-    EXPECT_EQ(errors.Count(), 3u);
+    // A project file's sequence longer than any the settings allow is
+    // refused before a frame list of that length is made.
+    s.OutputType = 0;
+    s.TotalFrames = 2000000000;
+    s.LastFrame = 2000000000;
+    EXPECT_TRUE(MeshAnimation(p.Left, p.LeftMesh, p.Right, p.RightMesh, s, view));
+    EXPECT_EQ(errors.LastText(), "Error: There is inconsistence in frame numbers.");
+    EXPECT_EQ(errors.Count(), 4u);
     EXPECT_TRUE(view.Blues.empty());
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
