@@ -11,6 +11,7 @@
 
 #include "cli/cli_hooks.h"
 #include "cli/render_project.h"
+#include "project/project_material.h"
 #include "images/error_box.h"
 #include "images/picture_file.h"
 #include "images/progress.h"
@@ -95,39 +96,6 @@ private:
     bool Shown = false;
 };
 
-struct ProjectFiles {
-    std::string LeftPicture, RightPicture, LeftDefs, RightDefs;
-};
-
-// Finds every file the project names; each missing one is an error naming it.
-bool LocateFiles(const ProjectCommon& c, const std::string& projectFile, ProjectFiles& f)
-{
-    const ShortName* stored[] = {&c.LeftPicture, &c.RightPicture, &c.LeftDefs, &c.RightDefs};
-    std::string* found[] = {&f.LeftPicture, &f.RightPicture, &f.LeftDefs, &f.RightDefs};
-    const char* what[] = {"start picture", "end picture", "start definition file",
-                          "end definition file"};
-    bool ok = true;
-    for (int i = 0; i < 4; ++i) {
-        const std::string name = stored[i]->Get();
-        *found[i] = LocateProjectFile(name, projectFile);
-        if (found[i]->empty()) {
-            ShowErrorBox(14, name.empty() ? std::string("The project names no ") + what[i] + "."
-                                          : "File was not found: " + name);
-            ok = false;
-        }
-    }
-    return ok;
-}
-
-bool LoadPictures(const ProjectFiles& f, RasterImage& left, RasterImage& right)
-{
-    LoadPicture(f.LeftPicture, left);
-    if (!left.Allocated)
-        return false;
-    LoadPicture(f.RightPicture, right);
-    return right.Allocated;
-}
-
 // What the tool says on a terminal once everything is written.
 void ReportOutput(const std::vector<int32_t>& frames, const std::string& path,
                   const std::string& prefix, uint8_t type)
@@ -149,13 +117,8 @@ void ReportOutput(const std::vector<int32_t>& frames, const std::string& path,
 bool RenderMesh(const MeshMorphSettings& s, const ProjectFiles& f, RenderView& view)
 {
     RasterImage left, right;
-    if (!LoadPictures(f, left, right))
-        return false;
-    TMeshDefsData leftMesh(2, 2);
-    if (leftMesh.LoadFromFile(f.LeftDefs, false))
-        return false;
-    TMeshDefsData rightMesh(leftMesh.Cols, leftMesh.Rows);
-    if (rightMesh.LoadFromFile(f.RightDefs, true))
+    TMeshDefsData leftMesh(2, 2), rightMesh(2, 2);
+    if (!LoadProjectPictures(f, left, right) || !LoadProjectMeshes(f, leftMesh, rightMesh))
         return false;
     view.Started = true;
     return !MeshAnimation(left, leftMesh, right, rightMesh, s, view);
@@ -164,13 +127,8 @@ bool RenderMesh(const MeshMorphSettings& s, const ProjectFiles& f, RenderView& v
 bool RenderNode(const NodeMorphSettings& s, const ProjectFiles& f, RenderView& view)
 {
     RasterImage left, right;
-    if (!LoadPictures(f, left, right))
-        return false;
-    TNodeDefsData leftNodes;
-    if (leftNodes.LoadFromFile(f.LeftDefs, false))
-        return false;
-    TNodeDefsData rightNodes(leftNodes.Count);
-    if (rightNodes.LoadFromFile(f.RightDefs, true))
+    TNodeDefsData leftNodes, rightNodes;
+    if (!LoadProjectPictures(f, left, right) || !LoadProjectNodes(f, leftNodes, rightNodes))
         return false;
     ApplyNodeWarpParameters(s);
     view.Started = true;
@@ -192,7 +150,7 @@ int RenderProject(const Settings& stored, const RenderOptions& o, const ProjectC
         return CheckMorphSettings(stored).empty() ? kExitUsage : kExitFailed;
     }
     ProjectFiles files;
-    if (!LocateFiles(common, o.ProjectFile, files))
+    if (!LocateProjectFiles(common, o.ProjectFile, files))
         return kExitFailed;
     const std::vector<int32_t> frames = AnimationFrames(
         s.DoAnimation != 0, s.WarpSide != 0, s.FirstFrame, s.LastFrame, s.CurrentFrame);

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <limits>
 
-#include "images/safe_file.h"
 
 namespace {
 constexpr size_t kMaxNameBytes = 255;
@@ -40,13 +39,6 @@ std::string Lower(std::string text)
     return text;
 }
 
-std::string FolderOf(const std::string& fileName)
-{
-    const size_t slash = fileName.find_last_of('/');
-    if (slash == std::string::npos)
-        return "";
-    return fileName.substr(0, slash + 1);
-}
 }  // namespace
 
 std::string ParseRenderOptions(int argc, const char* const* argv, RenderOptions& o)
@@ -130,29 +122,6 @@ std::string ParseRenderOptions(int argc, const char* const* argv, RenderOptions&
         return "--frames and --frame exclude each other";
     if (!haveProject)
         return "no project file";
-    return "";
-}
-
-std::string LocateProjectFile(const std::string& stored, const std::string& projectFile)
-{
-    if (stored.empty())
-        return "";
-    const std::string folder = FolderOf(projectFile);
-    if (stored[0] == '/') {
-        if (FileExists(stored))
-            return stored;
-    } else {
-        if (FileExists(folder + stored))
-            return folder + stored;
-        if (FileExists(stored))
-            return stored;
-    }
-    // Names written on another machine (or before the folder moved): the
-    // file name alone, whichever separator the path used.
-    const size_t cut = stored.find_last_of("/\\");
-    const std::string name = cut == std::string::npos ? stored : stored.substr(cut + 1);
-    if (!name.empty() && FileExists(folder + name))
-        return folder + name;
     return "";
 }
 

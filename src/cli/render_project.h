@@ -1,7 +1,6 @@
 // The pieces of quorvix-render that do not depend on the kind of project: its
 // options, how they replace the project's generation settings for one run,
-// the checks the morph settings dialog makes, and how the files a project
-// names are found when the project folder has moved.
+// and the checks the morph settings dialog makes.
 #pragma once
 
 #include <cstdint>
@@ -33,12 +32,6 @@ struct RenderOptions {
 // Reads the command line. Returns "" when it is usable (or --help was
 // given), otherwise what is wrong with it.
 std::string ParseRenderOptions(int argc, const char* const* argv, RenderOptions& options);
-
-// The file a project names as stored: an absolute name as it is, a relative
-// one in the project file's folder, then in the current folder; failing
-// those, its file name (the part after the last "/" or "\") in the project
-// file's folder. "" when none of them exists.
-std::string LocateProjectFile(const std::string& stored, const std::string& projectFile);
 
 // Replaces the settings the options name: --frames turns the animation on with
 // its range, --frame turns it off with its frame, the others set the output
