@@ -6,12 +6,19 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/dialog_hooks.h"
 #include "app/main_morf_form.h"
 #include "app/program_folder.h"
 #include "app/project_fields.h"
+#include "app/resu_form.h"
+#include "images/error_box.h"
+#include "images/picture_file.h"
+#include "mesh/mesh_frame.h"
+#include "node/node_frame.h"
 #include "project/project_file.h"
+#include "project/project_material.h"
 
 TBasicProjectForm::TBasicProjectForm(TMainMorfForm* owner, ProjectKind kind, const QString& fileName,
                                      const ProjectRecord* record, QWidget* parent)
@@ -165,4 +172,121 @@ void TBasicProjectForm::closeEvent(QCloseEvent* event)
     }
     ClosingAccepted = true;
     event->accept();
+}
+
+namespace {
+const char* const kPictureFilter =
+    "All pictures (*.bmp *.pcx *.tga);;BMP - OS/2 or Windows Bitmap (*.bmp);;PCX - ZSoft Paintbrush (*.pcx);;"
+    "TGA - Truevision Targa (*.tga)";
+}  // namespace
+
+ResultView* TBasicProjectForm::ResultViewOf() const
+{
+    auto* result = qobject_cast<TResuForm*>(ResultWindow());
+    return result ? result->ResuImag() : nullptr;
+}
+
+void TBasicProjectForm::LoadImag(bool left)
+{
+    const QString title = ApplicationTitle() + (left ? QStringLiteral(" - load left image")
+                                                     : QStringLiteral(" - load right image"));
+    const QString chosen = RunOpenFileDialog(this, title, WithSeparator(ProgramFolder()) + QStringLiteral("Data/"),
+                                             QString::fromLatin1(kPictureFilter));
+    if (chosen.isEmpty())
+        return;
+    const std::string name = ToNativePath(chosen);
+    if (!IsPictureFileType(LowerExtension(name))) {
+        ShowErrorBox(9, "");
+        return;
+    }
+    RasterImage picture;
+    LoadPicture(name, picture);
+    if (!picture.Allocated)
+        return;
+    (left ? Rec.Common().LeftPicture : Rec.Common().RightPicture).Set(name);
+    (left ? LeftPicture : RightPicture) = std::move(picture);
+    MarkModified();
+}
+
+bool TBasicProjectForm::LoadMaterial()
+{
+    const ProjectCommon& c = Rec.Common();
+    const std::string projectFile = FromFile ? ToNativePath(Name) : std::string();
+    if (!LeftPicture.Allocated || !RightPicture.Allocated) {
+        ProjectFiles files;
+        bool found = true;
+        for (auto [stored, where] : {std::pair{&c.LeftPicture, &files.LeftPicture},
+                                     std::pair{&c.RightPicture, &files.RightPicture}}) {
+            *where = LocateProjectFile(stored->Get(), projectFile);
+            if (where->empty()) {
+                ShowErrorBox(14, stored->Get().empty() ? std::string("Load the start and end pictures first.")
+                                                       : "File was not found: " + stored->Get());
+                found = false;
+                break;
+            }
+        }
+        RasterImage left, right;
+        if (!found || !LoadProjectPictures(files, left, right))
+            return false;
+        LeftPicture = std::move(left);
+        RightPicture = std::move(right);
+    }
+    // Definition files not written yet leave the plain frame meshes (or no
+    // nodes): the pictures then simply cross-dissolve. Existing ones are read
+    // afresh, they may have been edited elsewhere.
+    ProjectFiles files;
+    files.LeftDefs = LocateProjectFile(c.LeftDefs.Get(), projectFile);
+    files.RightDefs = LocateProjectFile(c.RightDefs.Get(), projectFile);
+    if (files.LeftDefs.empty() || files.RightDefs.empty()) {
+        LeftMesh = TMeshDefsData(2, 2);
+        for (int32_t j = 0; j < 2; ++j)
+            for (int32_t i = 0; i < 2; ++i)
+                LeftMesh.SetNode(i, j, RealPoint{double(i), double(j)}, false);
+        RightMesh = LeftMesh;
+        LeftNodes = TNodeDefsData();
+        RightNodes = TNodeDefsData();
+        return true;
+    }
+    if (Rec.Kind == ProjectKind::Mesh)
+        return LoadProjectMeshes(files, LeftMesh, RightMesh);
+    return LoadProjectNodes(files, LeftNodes, RightNodes);
+}
+
+void TBasicProjectForm::Preview(int frame, uint8_t warpSide, uint8_t doMorph)
+{
+    ResultView* view = ResultViewOf();
+    if (!view || !LoadMaterial())
+        return;
+    RasterImage picture;
+    bool failed;
+    if (Rec.Kind == ProjectKind::Mesh) {
+        MeshMorphSettings s = Rec.Mesh.Morph;
+        s.WarpSide = warpSide;
+        s.DoMorph = doMorph;
+        failed = MeshFrame(LeftPicture, LeftMesh, RightPicture, RightMesh, s, frame, picture);
+    } else {
+        NodeMorphSettings s = Rec.Node.Morph;
+        s.WarpSide = warpSide;
+        s.DoMorph = doMorph;
+        ApplyNodeWarpParameters(s);
+        failed = NodeFrame(LeftPicture, LeftNodes, RightPicture, RightNodes, s, frame, picture);
+    }
+    // A failed node warp still leaves a defined frame worth seeing.
+    if (picture.Allocated && (!failed || Rec.Kind == ProjectKind::Node)) {
+        view->SetPicture(std::move(picture));
+        view->RefreshView();
+    }
+}
+
+void TBasicProjectForm::GenerateAnimation()
+{
+    ResultView* view = ResultViewOf();
+    if (!view || !LoadMaterial())
+        return;
+    if (Rec.Kind == ProjectKind::Mesh) {
+        MeshAnimation(LeftPicture, LeftMesh, RightPicture, RightMesh, Rec.Mesh.Morph, *view);
+    } else {
+        ApplyNodeWarpParameters(Rec.Node.Morph);
+        NodeAnimation(LeftPicture, LeftNodes, RightPicture, RightNodes, Rec.Node.Morph, *view);
+    }
 }

@@ -8,7 +8,12 @@
 #include <QString>
 
 #include "app/edit_ance_form.h"
+#include "images/raster_image.h"
+#include "mesh/mesh_defs.h"
+#include "node/node_defs.h"
 #include "project/project_record.h"
+
+class ResultView;
 
 class QLabel;
 class TMainMorfForm;
@@ -30,6 +35,12 @@ public:
     void SaveProject1Click() override;
     void ShowInfo() override;
     void ShowFlagsChanged() override { UpdateSummary(); }
+    void LoadLeftImag() override { LoadImag(true); }
+    void LoadRighImag() override { LoadImag(false); }
+    void WarpLeft(int frame) override { Preview(frame, 0, 0); }
+    void MorfOne_(int frame) override { Preview(frame, 0, 1); }
+    void WarpRigh(int frame) override { Preview(frame, 1, 0); }
+    void GenerateAnimation() override;
 
     // Writes the project to fileName; true on failure (message shown).
     bool SaveProj(const QString& fileName);
@@ -46,6 +57,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Asks for a picture and makes it the start (left) or end picture.
+    void LoadImag(bool left);
+    // One frame with the project's settings but the side and morph flag given,
+    // shown in the result window.
+    void Preview(int frame, uint8_t warpSide, uint8_t doMorph);
+    // The pictures and definitions the record names, loaded where needed;
+    // false (messages shown) when something is missing.
+    bool LoadMaterial();
+    ResultView* ResultViewOf() const;
     void RefreshRecordFromWindow();
     bool PlacementChanged() const;
     QRect ResultPlacement() const;
@@ -58,4 +78,8 @@ private:
     bool Modified = false;
     QLabel* Summary = nullptr;
     QRect SavedResult;
+    // Pictures in memory, loaded from the record's names when first needed.
+    RasterImage LeftPicture, RightPicture;
+    TMeshDefsData LeftMesh{2, 2}, RightMesh{2, 2};
+    TNodeDefsData LeftNodes, RightNodes;
 };
