@@ -3,8 +3,11 @@
 #include <cmath>
 #include <cstring>
 #include <algorithm>
-#include <system_error>
-#include <thread>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define QV_VECTOR_SCALING 1
+#endif
 
 // Normal and high quality are computed in exact integer arithmetic: every
 // edge position k * m / n is held as the integer k * m (in units of 1 / n),
@@ -12,6 +15,14 @@
 // truncates or rounds (to even) the exact rational value. Doubles would put
 // a few results one unit low after truncation (a sum of 255 coming out as
 // 254.99999) and could leave the last target pixel of a line unwritten.
+//
+// Speed: everything runs on the calling thread. When both directions reduce,
+// the two passes are fused: source rows are reduced horizontally (two at a
+// time) into row buffers and weighed at once into the column sums of the
+// target row(s) they fall in, so no full-size temporary is made. The row
+// reduction has an AVX2 path, chosen at run time, that forms the very same
+// integer sums with pmaddwd over a weight table built once per call; the
+// plain path stays as the fallback and as what the tests compare it with.
 
 namespace {
 
@@ -137,7 +148,7 @@ constexpr uint64_t kMaxFastDivisor = (1u << 22);
 // float quotient is off by at most one for sums up to 255 x divisor, and the
 // remainder puts it right; the loop has no branches so that it vectorises.
 template <bool Round>
-void FinishRow(const uint32_t* sums, uint8_t* out, size_t count, uint32_t divisor)
+[[gnu::always_inline]] inline void FinishRowT(const uint32_t* sums, uint8_t* out, size_t count, uint32_t divisor)
 {
     const int32_t D = static_cast<int32_t>(divisor);
     const float inverse = 1.0f / static_cast<float>(divisor);
@@ -148,17 +159,18 @@ void FinishRow(const uint32_t* sums, uint8_t* out, size_t count, uint32_t diviso
         q += static_cast<int32_t>(r >= D) - static_cast<int32_t>(r < 0);
         r = a - q * D;
         if constexpr (Round)
-            q += static_cast<int32_t>(2 * r > D) | (static_cast<int32_t>(2 * r == D) & (q & 1));
+            q += static_cast<int32_t>(2 * r + (q & 1) > D);  // ties go to the even side
         out[i] = static_cast<uint8_t>(q);
     }
 }
 
-void FinishRow(const uint32_t* sums, uint8_t* out, size_t count, uint64_t divisor, bool round)
+__attribute__((target_clones("avx2", "default"))) void FinishRow(const uint32_t* sums, uint8_t* out,
+                                                                  size_t count, uint64_t divisor, bool round)
 {
     if (round)
-        FinishRow<true>(sums, out, count, static_cast<uint32_t>(divisor));
+        FinishRowT<true>(sums, out, count, static_cast<uint32_t>(divisor));
     else
-        FinishRow<false>(sums, out, count, static_cast<uint32_t>(divisor));
+        FinishRowT<false>(sums, out, count, static_cast<uint32_t>(divisor));
 }
 
 void FinishRow(const uint64_t* sums, uint8_t* out, size_t count, uint64_t divisor, bool round)
@@ -170,37 +182,6 @@ void FinishRow(const uint64_t* sums, uint8_t* out, size_t count, uint64_t diviso
             ++q;
         out[i] = static_cast<uint8_t>(q > 255 ? 255 : q);
     }
-}
-
-// Speed layer: runs fn(begin, end) over bands of [0, count) on up to four
-// threads and waits for all of them. Each band writes only its own rows, so
-// the result is the same as one call over everything. Small jobs stay on the
-// calling thread.
-template <class Fn>
-void ForBands(int32_t count, size_t bytesPerItem, const Fn& fn)
-{
-    constexpr size_t kMinBytesPerBand = size_t(1) << 20;
-    const unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-    const size_t total = static_cast<size_t>(count) * bytesPerItem;
-    const unsigned bands = static_cast<unsigned>(
-        std::min<size_t>(cores, std::max<size_t>(1, total / kMinBytesPerBand)));
-    if (bands <= 1 || count < 2) {
-        fn(0, count);
-        return;
-    }
-    std::vector<std::thread> workers;
-    for (unsigned b = 1; b < bands; ++b) {
-        const int32_t begin = static_cast<int32_t>(int64_t(count) * b / bands);
-        const int32_t end = static_cast<int32_t>(int64_t(count) * (b + 1) / bands);
-        try {
-            workers.emplace_back([&fn, begin, end] { fn(begin, end); });
-        } catch (const std::system_error&) {
-            fn(begin, end);  // no thread to be had: do the band here
-        }
-    }
-    fn(0, static_cast<int32_t>(count / bands));
-    for (auto& w : workers)
-        w.join();
 }
 
 // Rows of source into rows of target (same height), per the plan.
@@ -227,7 +208,7 @@ void HorizontalPassT(const uint8_t* src, int32_t srcRowBytes, uint8_t* dst, int3
         wLast[x] = static_cast<Acc>(t.Count > 1 ? t.WLast : 0);
         wMid = static_cast<Acc>(t.WMid);
     }
-    ForBands(height, 3 * static_cast<size_t>(sourceWidth), [&](int32_t rowBegin, int32_t rowEnd) {
+    const int32_t rowBegin = 0, rowEnd = height;
     std::vector<Acc> sums(3 * m);
     std::vector<Acc> running(reducing && !packed ? 3 * static_cast<size_t>(sourceWidth) + 3 : 0);
     std::vector<uint64_t> packedRunning(reducing && packed ? static_cast<size_t>(sourceWidth) + 1 : 0);
@@ -283,7 +264,6 @@ void HorizontalPassT(const uint8_t* src, int32_t srcRowBytes, uint8_t* dst, int3
         }
         FinishRow(sums.data(), d, 3 * m, plan.Divisor, plan.Round);
     }
-    });
 }
 
 // Columns of source into columns of target (same width), per the plan. Lines
@@ -294,8 +274,7 @@ void VerticalPassT(const uint8_t* src, int32_t srcRowBytes, uint8_t* dst, int32_
 {
     const size_t bytes = 3 * static_cast<size_t>(width);
     const int32_t rows = static_cast<int32_t>(plan.Taps.size());
-    const size_t tapsPerRow = plan.Taps.empty() ? 1 : plan.Taps.back().First / plan.Taps.size() + 2;
-    ForBands(rows, bytes * tapsPerRow, [&](int32_t rowBegin, int32_t rowEnd) {
+    const int32_t rowBegin = 0, rowEnd = rows;
     std::vector<Acc> acc(bytes), mid(bytes);
     for (size_t j = static_cast<size_t>(rowBegin); j < static_cast<size_t>(rowEnd); ++j) {
         const Tap& t = plan.Taps[j];
@@ -325,13 +304,169 @@ void VerticalPassT(const uint8_t* src, int32_t srcRowBytes, uint8_t* dst, int32_
             acc[i] += wl * rl[i];
         FinishRow(acc.data(), d, bytes, plan.Divisor, plan.Round);
     }
-    });
+}
+
+// --- Vector reduction along rows ---------------------------------------------
+
+bool g_vectorScaling = true;
+
+bool CpuHasAvx2()
+{
+#ifdef QV_VECTOR_SCALING
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+#else
+    return false;
+#endif
+}
+
+// Weight table for reducing rows of n pixels to m, built once per call. A
+// target pixel reads its source pixels in groups of five (one unaligned 16-byte
+// load each); per group three vectors of 16-bit weights line up with the
+// bytes that a shuffle pairs as (channel of pixel k, same channel of pixel
+// k + 1), so that pmaddwd adds two taps of every channel at once. Weights are
+// the plan's (at most m, so they fit 16 bits) and zero past a pixel's taps.
+struct RowReducer {
+    int32_t Groups = 0;
+    int32_t VectorTargets = 0;      // even; targets from here on go the plain way
+    std::vector<uint32_t> Offset;   // byte offset of a target's first pixel
+    std::vector<int16_t> Weights;   // per pair of targets, group, part: 2 x 8
+    const LinePlan* Plan = nullptr;
+    uint32_t Divisor = 1;
+};
+
+// Usable when every sum (at most 255 x n) converts to float exactly and the
+// float quotient truncates to the exact floor: n < 2^16 makes both true.
+bool VectorRowsUsable(const LinePlan& plan, int32_t n)
+{
+    const size_t m = plan.Taps.size();
+    return g_vectorScaling && CpuHasAvx2() && !plan.Copy && !plan.Round && m < static_cast<size_t>(n) &&
+           n <= 65535 && plan.Divisor == static_cast<uint64_t>(n);
+}
+
+RowReducer MakeRowReducer(const LinePlan& plan, int32_t n)
+{
+    RowReducer r;
+    r.Plan = &plan;
+    r.Divisor = static_cast<uint32_t>(plan.Divisor);
+    const int32_t m = static_cast<int32_t>(plan.Taps.size());
+    int32_t most = 1;
+    for (const Tap& t : plan.Taps)
+        most = std::max(most, t.Count);
+    r.Groups = (most + 4) / 5;
+    // The loads of a target must stay inside the row: its first pixel and
+    // 5 x groups after it, plus the byte after the last (16 = 5 x 3 + 1).
+    const int64_t rowBytes = 3 * static_cast<int64_t>(n);
+    int32_t v = 0;
+    while (v < m && 3 * (static_cast<int64_t>(plan.Taps[v].First) + 5 * (r.Groups - 1)) + 16 <= rowBytes)
+        ++v;
+    r.VectorTargets = v & ~1;
+    r.Offset.resize(r.VectorTargets);
+    r.Weights.assign(static_cast<size_t>(r.VectorTargets / 2) * r.Groups * 3 * 16, 0);
+    for (int32_t x = 0; x < r.VectorTargets; ++x) {
+        const Tap& t = plan.Taps[x];
+        r.Offset[x] = 3 * static_cast<uint32_t>(t.First);
+        for (int32_t k = 0; k < t.Count; ++k) {
+            const uint64_t w = k == 0 ? t.WFirst : k == t.Count - 1 ? t.WLast : t.WMid;
+            const int32_t g = k / 5, inGroup = k % 5, part = inGroup / 2, slot = inGroup % 2;
+            int16_t* at = &r.Weights[((static_cast<size_t>(x / 2) * r.Groups + g) * 3 + part) * 16 + (x % 2) * 8];
+            for (int c = 0; c < 3; ++c)
+                at[2 * c + slot] = static_cast<int16_t>(w);
+        }
+    }
+    return r;
+}
+
+#ifdef QV_VECTOR_SCALING
+// Rows s[0 .. rows - 1] into d[0 .. rows - 1] (rows 1 or 2); two rows share
+// the table's loads.
+template <int Rows>
+__attribute__((target("avx2"))) void ReduceRowsAvx2(const RowReducer& r, const uint8_t* const* s, uint8_t* const* d)
+{
+    // Pixel bytes 3p + c of a 16-byte load; pairs (pixel k, pixel k + 1) per
+    // channel in 16-bit slots: part A pixels 0, 1; part B 2, 3; part C 4.
+    const __m256i shufA = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(0, -128, 3, -128, 1, -128, 4, -128, 2, -128, 5, -128, -128, -128, -128, -128));
+    const __m256i shufB = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(6, -128, 9, -128, 7, -128, 10, -128, 8, -128, 11, -128, -128, -128, -128, -128));
+    const __m256i shufC = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(12, -128, -128, -128, 13, -128, -128, -128, 14, -128, -128, -128, -128, -128, -128, -128));
+    const __m256 divisor = _mm256_set1_ps(static_cast<float>(r.Divisor));
+    const int16_t* w = r.Weights.data();
+    for (int32_t x = 0; x < r.VectorTargets; x += 2) {
+        const uint32_t o0 = r.Offset[x], o1 = r.Offset[x + 1];
+        __m256i acc[Rows];
+        for (int k = 0; k < Rows; ++k)
+            acc[k] = _mm256_setzero_si256();
+        for (int32_t g = 0; g < r.Groups; ++g, w += 48) {
+            const __m256i wa = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w));
+            const __m256i wb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 16));
+            const __m256i wc = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 32));
+            for (int k = 0; k < Rows; ++k) {
+                const uint8_t* p = s[k] + 15 * g;
+                const __m256i v = _mm256_inserti128_si256(
+                    _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + o0))),
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + o1)), 1);
+                acc[k] = _mm256_add_epi32(acc[k], _mm256_madd_epi16(_mm256_shuffle_epi8(v, shufA), wa));
+                acc[k] = _mm256_add_epi32(acc[k], _mm256_madd_epi16(_mm256_shuffle_epi8(v, shufB), wb));
+                acc[k] = _mm256_add_epi32(acc[k], _mm256_madd_epi16(_mm256_shuffle_epi8(v, shufC), wc));
+            }
+        }
+        for (int k = 0; k < Rows; ++k) {
+            // Lanes R, G, B, 0 of each target; sums below 2^24 are exact
+            // floats and the correctly rounded quotient truncates to the
+            // exact floor.
+            const __m256i q = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(acc[k]), divisor));
+            const __m256i h = _mm256_packs_epi32(q, q);
+            const __m256i b = _mm256_packus_epi16(h, h);
+            const uint32_t lo = static_cast<uint32_t>(_mm256_extract_epi32(b, 0));
+            const uint32_t hi = static_cast<uint32_t>(_mm256_extract_epi32(b, 4));
+            std::memcpy(d[k] + 3 * static_cast<size_t>(x), &lo, 4);      // fourth byte is
+            std::memcpy(d[k] + 3 * static_cast<size_t>(x) + 3, &hi, 4);  // overwritten next
+        }
+    }
+}
+#endif
+
+// Rows s[0 .. rows - 1] (rows 1 or 2) through the table; every d needs one
+// byte of room past 3 x m.
+void ReduceRows(const RowReducer& r, const uint8_t* const* s, uint8_t* const* d, int rows)
+{
+#ifdef QV_VECTOR_SCALING
+    if (rows == 2)
+        ReduceRowsAvx2<2>(r, s, d);
+    else
+        ReduceRowsAvx2<1>(r, s, d);
+#endif
+    const LinePlan& plan = *r.Plan;
+    for (int k = 0; k < rows; ++k)
+        for (size_t x = static_cast<size_t>(r.VectorTargets); x < plan.Taps.size(); ++x) {
+            const Tap& t = plan.Taps[x];
+            uint64_t sum[3] = {0, 0, 0};
+            for (int32_t i = 0; i < t.Count; ++i) {
+                const uint64_t w = i == 0 ? t.WFirst : i == t.Count - 1 ? t.WLast : t.WMid;
+                const uint8_t* p = s[k] + 3 * static_cast<size_t>(t.First + i);
+                for (int c = 0; c < 3; ++c)
+                    sum[c] += w * p[c];
+            }
+            for (int c = 0; c < 3; ++c)
+                d[k][3 * x + c] = static_cast<uint8_t>(sum[c] / plan.Divisor);
+        }
 }
 
 void HorizontalPass(const uint8_t* src, int32_t srcRowBytes, uint8_t* dst, int32_t dstRowBytes,
                     int32_t sourceWidth, int32_t height, const LinePlan& plan)
 {
-    if (plan.Divisor <= kMaxFastDivisor)
+    if (VectorRowsUsable(plan, sourceWidth)) {
+        const RowReducer reducer = MakeRowReducer(plan, sourceWidth);
+        std::vector<uint8_t> row(3 * plan.Taps.size() + 1);
+        for (int32_t y = 0; y < height; ++y) {
+            const uint8_t* from = src + static_cast<size_t>(y) * srcRowBytes;
+            uint8_t* to = row.data();
+            ReduceRows(reducer, &from, &to, 1);
+            std::memcpy(dst + static_cast<size_t>(y) * dstRowBytes, row.data(), row.size() - 1);
+        }
+    } else if (plan.Divisor <= kMaxFastDivisor)
         HorizontalPassT<uint32_t>(src, srcRowBytes, dst, dstRowBytes, sourceWidth, height, plan);
     else
         HorizontalPassT<uint64_t>(src, srcRowBytes, dst, dstRowBytes, sourceWidth, height, plan);
@@ -344,6 +479,55 @@ void VerticalPass(const uint8_t* src, int32_t srcRowBytes, uint8_t* dst, int32_t
         VerticalPassT<uint32_t>(src, srcRowBytes, dst, dstRowBytes, width, plan);
     else
         VerticalPassT<uint64_t>(src, srcRowBytes, dst, dstRowBytes, width, plan);
+}
+
+// acc = w x row, or acc += w x row; one pass the compiler can vectorise.
+__attribute__((target_clones("avx2", "default"))) void WeighRow(uint32_t* acc, const uint8_t* row,
+                                                                 size_t count, uint32_t w, bool add)
+{
+    if (add) {
+        for (size_t i = 0; i < count; ++i)
+            acc[i] += w * row[i];
+    } else {
+        for (size_t i = 0; i < count; ++i)
+            acc[i] = w * row[i];
+    }
+}
+
+// Both directions reduce: every source row is reduced horizontally once into
+// a row buffer and weighed at once into the target row(s) it falls in. Each
+// target row is the same weighted sum of the same horizontal results as in
+// the two separate passes, finished in the same way.
+void FusedReduce(const uint8_t* src, int32_t srcRowBytes, uint8_t* dst, int32_t dstRowBytes,
+                 int32_t sourceWidth, int32_t sourceHeight, const LinePlan& rows, const LinePlan& columns)
+{
+    const size_t bytes = 3 * (rows.Copy ? static_cast<size_t>(sourceWidth) : rows.Taps.size());
+    const RowReducer reducer = rows.Copy ? RowReducer{} : MakeRowReducer(rows, sourceWidth);
+    // Rows are asked for in order (the row across an edge twice), so two
+    // buffers hold the pair base, base + 1 reduced together.
+    std::vector<uint8_t> buffer(2 * (bytes + 1));
+    uint8_t* const buffers[2] = {buffer.data(), buffer.data() + bytes + 1};
+    std::vector<uint32_t> acc(bytes);
+    int32_t base = -2;
+    auto rowAt = [&](int32_t i) -> const uint8_t* {
+        const uint8_t* s = src + static_cast<size_t>(i) * srcRowBytes;
+        if (rows.Copy)
+            return s;
+        if (i != base && i != base + 1) {
+            const uint8_t* from[2] = {s, i + 1 < sourceHeight ? s + srcRowBytes : s};
+            ReduceRows(reducer, from, buffers, i + 1 < sourceHeight ? 2 : 1);
+            base = i;
+        }
+        return buffers[i - base];
+    };
+    for (size_t j = 0; j < columns.Taps.size(); ++j) {
+        const Tap& t = columns.Taps[j];
+        for (int32_t k = 0; k < t.Count; ++k) {
+            const uint64_t w = k == 0 ? t.WFirst : k == t.Count - 1 ? t.WLast : t.WMid;
+            WeighRow(acc.data(), rowAt(t.First + k), bytes, static_cast<uint32_t>(w), k > 0);
+        }
+        FinishRow(acc.data(), dst + j * dstRowBytes, bytes, columns.Divisor, columns.Round);
+    }
 }
 
 enum class Quality { Normal, High };
@@ -390,6 +574,15 @@ void TwoPass(Quality quality, const RasterImage& source, RasterImage& target)
 
     const uint8_t* src = source.Lock();
     uint8_t* dst = target.Lock();
+    // Sums of a target row stay below 2^32 when the source has at most 2^22
+    // rows (255 x height); the row pass must be a copy or the vector one.
+    if (!columns.Copy && th < sh && columns.Divisor <= kMaxFastDivisor &&
+        (rows.Copy || VectorRowsUsable(rows, sw))) {
+        FusedReduce(src, source.RowBytes, dst, target.RowBytes, sw, sh, rows, columns);
+        source.Unlock();
+        target.Unlock();
+        return;
+    }
     // Horizontal pass into a temporary of target width x source height; when
     // the widths agree the source itself serves as that temporary.
     RasterImage temp;
@@ -508,6 +701,11 @@ void ScaleQuick(const RasterImage& source, RasterImage& target)
     }
     source.Unlock();
     target.Unlock();
+}
+
+void SetVectorScaling(bool enabled)
+{
+    g_vectorScaling = enabled;
 }
 
 void ScaleNormal(const RasterImage& source, RasterImage& target)

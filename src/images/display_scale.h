@@ -18,6 +18,11 @@ void ScaleQuick(const RasterImage& source, RasterImage& target);
 void ScaleNormal(const RasterImage& source, RasterImage& target);
 void ScaleHigh(const RasterImage& source, RasterImage& target);
 
+// Normal and high quality reduce rows with AVX2 where the processor has it.
+// Turning that off (tests do, to compare both ways) leaves the plain path;
+// the pixels are the same either way.
+void SetVectorScaling(bool enabled);
+
 // Source index of every target position along one direction of quick mode,
 // n source and m target pixels. The enlarging rule advances at most once per
 // position; the reducing rule catches up and is clamped to n - 1.

@@ -66,9 +66,9 @@ TEST(ScaleNormal, TableDrivenPassesMatchTheStepByStepRules)
     }
 }
 
-TEST(ScaleNormal, LargePicturesWorkedInBandsGiveTheSameBytes)
+TEST(ScaleNormal, LargePicturesAndLongLinesGiveTheSameBytes)
 {
-    // Big enough for both passes to be split over threads.
+    // Both directions reducing (fused passes) on a picture of some size.
     const RasterImage src = RandomPicture(1100, 700, 99);
     for (auto mode : {reference::Mode::Normal, reference::Mode::High}) {
         RasterImage fast = Blank(600, 150);
