@@ -31,24 +31,34 @@ std::string CutUtf8(const std::string& text, size_t limit)
     return text.substr(0, n);
 }
 
+}  // namespace
+
+bool FrameNumbersUsable(int32_t totalFrames, int32_t k, int32_t width, int32_t height)
+{
+    // The blend divides by N - 1, so N = 1 would turn the dissolve into 0/0.
+    if (totalFrames < 2 || k < 1 || k > totalFrames) {
+        ShowErrorBox(1, kFrameMessage);
+        return false;
+    }
+    if (width < 1) {
+        ShowErrorBox(1, "Width of image must be greater then 40.");
+        return false;
+    }
+    if (height < 1) {
+        ShowErrorBox(1, "Height of image must be greater then 40.");
+        return false;
+    }
+    return true;
+}
+
+namespace {
 // What MeshFrame needs before it may touch anything; false after a message.
 bool FrameInputsUsable(const RasterImage& leftImage, const TMeshDefsData& leftMesh,
                        const RasterImage& rightImage, const TMeshDefsData& rightMesh,
                        const MeshMorphSettings& s, int32_t k)
 {
-    // The blend divides by N - 1, so N = 1 would turn the dissolve into 0/0.
-    if (s.TotalFrames < 2 || k < 1 || k > s.TotalFrames) {
-        ShowErrorBox(1, kFrameMessage);
+    if (!FrameNumbersUsable(s.TotalFrames, k, s.ResultWidth, s.ResultHeight))
         return false;
-    }
-    if (s.ResultWidth < 1) {
-        ShowErrorBox(1, "Width of image must be greater then 40.");
-        return false;
-    }
-    if (s.ResultHeight < 1) {
-        ShowErrorBox(1, "Height of image must be greater then 40.");
-        return false;
-    }
     if (leftMesh.Cols != rightMesh.Cols || leftMesh.Rows != rightMesh.Rows ||
         leftMesh.Cols < 2 || leftMesh.Rows < 2) {
         ShowErrorBox(5, "Size of loaded mesh is different from current mesh (" +

@@ -13,6 +13,11 @@
 
 class ResultView;
 
+// Frame k of totalFrames at width x height can be made (the settings dialog
+// guarantees it; a project file need not). Otherwise shows the dialog's
+// message for the first fault and returns false.
+bool FrameNumbersUsable(int32_t totalFrames, int32_t k, int32_t width, int32_t height);
+
 // Frame k of settings.TotalFrames (N), ResultWidth x ResultHeight pixels, into
 // frame (which holds whatever it held before only until the call begins).
 // Returns true when it failed, after showing the message; frame is then empty.

@@ -87,19 +87,7 @@ const char* const kFrameNumbersMessage = "There is inconsistence in frame number
 // dialog's message for the first fault found.
 bool CheckFrameSettings(const NodeMorphSettings& s, int32_t k)
 {
-    if (s.TotalFrames < 2 || k < 1 || k > s.TotalFrames) {
-        ShowErrorBox(1, kFrameNumbersMessage);
-        return false;
-    }
-    if (s.ResultWidth < 1) {
-        ShowErrorBox(1, "Width of image must be greater then 40.");
-        return false;
-    }
-    if (s.ResultHeight < 1) {
-        ShowErrorBox(1, "Height of image must be greater then 40.");
-        return false;
-    }
-    return true;
+    return FrameNumbersUsable(s.TotalFrames, k, s.ResultWidth, s.ResultHeight);
 }
 
 // The frames in the order they are made: FirstFrame..LastFrame, descending
