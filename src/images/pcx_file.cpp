@@ -24,11 +24,15 @@ void DecodeRleBlock()
     uint8_t* const outEnd = Pio.SinkBuf + Pio.ChunkLen;
     if (Pio.InPos >= static_cast<uint32_t>(Pio.InHeld) || Pio.SinkPos >= static_cast<uint32_t>(Pio.ChunkLen))
         return;
-    while (inEnd - in >= 2 && outEnd - out >= 63) {
+    // A run is at most 63 bytes: with 64 bytes of room every run is written
+    // as eight whole words, the bytes past it being overwritten later.
+    while (inEnd - in >= 2 && outEnd - out >= 64) {
         const uint8_t b = *in++;
         if ((b & 0xC0) == 0xC0) {
             const int count = b & 0x3F;
-            std::memset(out, *in++, static_cast<size_t>(count));
+            const uint64_t word = 0x0101010101010101ULL * *in++;
+            for (int i = 0; i < 64; i += 8)
+                std::memcpy(out + i, &word, 8);
             out += count;
         } else {
             *out++ = b;
