@@ -75,6 +75,7 @@ bench: configure
 FUZZ_TIME ?= 120
 FUZZ_DIR := build-fuzz
 fuzz:
+	@command -v clang++ >/dev/null || { echo "make fuzz needs clang: apt-get install -y clang libclang-rt-14-dev"; exit 1; }
 	@mkdir -p $(FUZZ_DIR)/crashes
 	@for t in bmp tga pcx; do \
 	  clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -Isrc -Ifuzz \
