@@ -109,7 +109,7 @@ def write_project(name, kind, left_pic, right_pic, left_defs, right_defs):
     common += struct.pack("<4i", 0, 0, H - 1, W - 1) + struct.pack("<4i", 0, 0, H - 1, W - 1)
     common += name_field(left_pic) + name_field(right_pic)
     common += name_field(left_defs) + name_field(right_defs)
-    common += struct.pack("<ii", 310, 0)
+    common += struct.pack("<ii", 0, 290)  # result window beside the project window
     assert len(common) == 1088
     frames = struct.pack("<iiiii", 24, 1, 24, 12, 80)  # total, first, last, current, delay
     tail = name_field("./") + name_field("demo") + struct.pack("<B3xii", 0, 320, 240)
