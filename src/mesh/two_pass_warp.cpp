@@ -391,14 +391,21 @@ void ResampleScanline(const uint8_t* source, int sourceLength, ptrdiff_t sourceS
     // lands on target position d. The search stops at map[s + 1] >= d with
     // map[s] < d, so the divisor is never zero, even where map entries repeat
     // (a grid cell squeezed to nothing: its source pixels are skipped).
+    // The two map entries around s stay in registers, s also as a double.
     const double top = m;
     inv[0] = -0.5;
     int s = 0;
+    double sd = 0.0;
+    double left = map[0], right = map[1];
     double x = 0.0;  // d as a double
     for (int d = 0; d < n; ++d, x += 1.0) {
-        while (s < m - 1 && x > map[s + 1])
+        while (x > right && s < m - 1) {
             ++s;
-        double v = s + (x - map[s]) / (map[s + 1] - map[s]);
+            sd += 1.0;
+            left = right;
+            right = map[s + 1];
+        }
+        double v = sd + (x - left) / (right - left);
         // Only a map that breaks its contract (or holds NaN) needs these.
         v = v <= top ? v : top;
         v = v < -0.5 ? -0.5 : v;

@@ -1,6 +1,7 @@
 #include "numerics/resample.h"
 
 #include <cmath>
+#include <limits>
 
 #include "images/error_box.h"
 #include "numerics/store_real48.h"
@@ -93,6 +94,36 @@ public:
     }
     double At(double x) const { return StoreReal48(Slope == 0.0 ? Y1 : (x - X0) * Slope + Y0); }
 
+    // At for the outputs xOut[k..] while each is inside the interval (before
+    // limit, the walk's "dir * x < dir * xIn[idx + 1]" without the sign) and
+    // not before the one ahead of it: the walk below would neither restart nor
+    // move for them. NaN ends a run. Returns the first output not taken.
+    template <bool Up>
+    int Run(const double* xOut, double* yOut, int k, int nOut, double limit, double& prev) const
+    {
+        // For decreasing samples "before" is "greater": negating both sides
+        // of a comparison is exact, so x > prev is -x < -prev.
+        const auto before = [](double p, double q) { return Up ? p < q : p > q; };
+        if (Slope == 0.0) {
+            for (; k < nOut; ++k) {
+                const double x = xOut[k];
+                if (before(x, prev) || !before(x, limit))
+                    break;
+                prev = x;
+                yOut[k] = StoreReal48(Y1);
+            }
+            return k;
+        }
+        for (; k < nOut; ++k) {
+            const double x = xOut[k];
+            if (before(x, prev) || !before(x, limit))
+                break;
+            prev = x;
+            yOut[k] = StoreReal48((x - X0) * Slope + Y0);
+        }
+        return k;
+    }
+
 private:
     double X0 = 0.0, Y0 = 0.0, Y1 = 0.0, Slope = 0.0;
 };
@@ -125,7 +156,7 @@ bool Linear(const double* xIn, const double* yIn, int nIn,
         // from the start finds; an output that steps back restarts the walk.
         int idx = 0;
         double prev = xOut[0];
-        for (int k = 0; k < nOut; ++k) {
+        for (int k = 0; k < nOut;) {
             const double x = xOut[k];
             if (dir * x < dir * prev)
                 idx = 0;
@@ -137,6 +168,15 @@ bool Linear(const double* xIn, const double* yIn, int nIn,
                 pieceIdx = idx;
             }
             yOut[k] = piece.At(x);
+            // On the last interval the walk stays for every x not before
+            // the previous one; NaN it leaves to the step above.
+            const double inf = std::numeric_limits<double>::infinity();
+            if (dir > 0)
+                k = piece.Run<true>(xOut, yOut, k + 1, nOut, idx == nIn - 2 ? inf : xIn[idx + 1],
+                                    prev);
+            else
+                k = piece.Run<false>(xOut, yOut, k + 1, nOut,
+                                     idx == nIn - 2 ? -inf : xIn[idx + 1], prev);
         }
         return false;
     }
@@ -153,6 +193,26 @@ bool Linear(const double* xIn, const double* yIn, int nIn,
     return false;
 }
 
+namespace {
+// The outputs xOut[k..] (k > 0) that stay on the current cubic: each one not
+// past x1 ("dir * x > dir * x1" without the sign; NaN stays and fails to
+// store, as in the step of CatmullRom). Returns the first output past x1.
+template <bool Up>
+int CubicRun(const double* xOut, double* yOut, int k, int nOut, double x0, double x1, double c0,
+             double c1, double c2, double c3)
+{
+    for (; k < nOut; ++k) {
+        const double x = xOut[k];
+        if (Up ? x > x1 : x < x1)
+            break;
+        const double s = x - x0;
+        if (!TryStoreReal48(((c3 * s + c2) * s + c1) * s + c0, yOut[k]))
+            yOut[k] = yOut[k - 1];
+    }
+    return k;
+}
+}  // namespace
+
 bool CatmullRom(const double* xIn, const double* yIn, int nIn,
                 const double* xOut, double* yOut, int nOut)
 {
@@ -165,7 +225,7 @@ bool CatmullRom(const double* xIn, const double* yIn, int nIn,
     bool haveCubic = false;
     int start = 0;  // first sample of the current (or last attempted) interval
     double x0 = 0.0, x1 = 0.0, c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
-    for (int k = 0; k < nOut; ++k) {
+    for (int k = 0; k < nOut;) {
         const double x = xOut[k];
         bool ok = true;
         if (!haveCubic || dir * x > dir * x1) {
@@ -200,6 +260,10 @@ bool CatmullRom(const double* xIn, const double* yIn, int nIn,
         }
         if (!ok)
             yOut[k] = k > 0 ? yOut[k - 1] : yIn[start];
+        ++k;
+        if (haveCubic)
+            k = dir > 0 ? CubicRun<true>(xOut, yOut, k, nOut, x0, x1, c0, c1, c2, c3)
+                        : CubicRun<false>(xOut, yOut, k, nOut, x0, x1, c0, c1, c2, c3);
     }
     return false;
 }
