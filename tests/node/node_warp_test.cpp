@@ -11,6 +11,7 @@
 #include "node/node_basis.h"
 #include "node/node_defs.h"
 #include "node/node_warp.h"
+#include "node/node_warp_rows.h"
 #include "numerics/real48.h"
 #include "test_support.h"
 
@@ -583,4 +584,133 @@ TEST(NodeWarp, ProgressRunsOncePerWarpToOneHundred)
     EXPECT_EQ(progress.Ended, 1);
     EXPECT_EQ(progress.Last, 100);
     EXPECT_FALSE(ProgressActive());
+}
+
+namespace {
+
+// The sample positions of one run, summed one pixel and one node at a time
+// from the scalar basis function.
+void PlainPositions(const NodeWarpNodes& nodes, const double* dy2, double py, int u0, int n,
+                    std::vector<double>& qx, std::vector<double>& qy)
+{
+    qx.assign(n, 0.0);
+    qy.assign(n, 0.0);
+    for (int k = 0; k < n; ++k) {
+        const double px = static_cast<double>(u0 + k) * nodes.Kx;
+        double sx = 0.0, sy = 0.0;
+        for (int j = 0; j < nodes.N; ++j) {
+            const double dx = px - nodes.Dx[j];
+            const double d = nodebasis::Round40(std::sqrt(dx * dx + dy2[j]));
+            uint64_t undefined = 0;
+            const double phi =
+                nodebasis::Round40(nodebasis::RaiseToAny(nodes.Power, d * d + nodes.R2[j], undefined));
+            sx += nodes.Wx[j] * phi;
+            sy += nodes.Wy[j] * phi;
+        }
+        qx[k] = px + sx;
+        qy[k] = py + sy;
+    }
+}
+
+// Distance of the 13 bits Round40 drops from the half-way pattern.
+int FromTie(double v)
+{
+    return std::abs(static_cast<int>(std::bit_cast<uint64_t>(v) & 0x1FFF) - 0x1000);
+}
+
+}  // namespace
+
+TEST(NodeWarpRows, RunsGiveThePlainSumsBitForBit)
+{
+    std::mt19937_64 rng(21);
+    std::uniform_real_distribution<double> pos(0.0, 1919.0), w(-30.0, 30.0), rad(1.0, 300.0);
+    constexpr int kN = 100;
+    std::vector<double> dx(kN), dy(kN), r2(kN), wx(kN), wy(kN), dy2(kN);
+    for (double mi : {1.7, -1.3, 0.3, 2.5, -0.7, -1.0, 1.0, -0.5, 0.5}) {
+        for (int j = 0; j < kN; ++j) {
+            dx[j] = nodebasis::Round40(pos(rng));
+            dy[j] = nodebasis::Round40(pos(rng) * 0.5);
+            r2[j] = std::pow(nodebasis::Round40(rad(rng)), 2);
+            wx[j] = nodebasis::Round40(w(rng));
+            wy[j] = nodebasis::Round40(w(rng));
+        }
+        NodeWarpNodes nodes;
+        nodes.N = kN;
+        nodes.Dx = dx.data();
+        nodes.Dy = dy.data();
+        nodes.R2 = r2.data();
+        nodes.Wx = wx.data();
+        nodes.Wy = wy.data();
+        nodes.Power = nodebasis::ClassifyPower(mi);
+        nodes.Kx = 1919.0 / 1300.0;
+        nodes.InRange = true;  // s lies in [1, 2^23] and |mi ln s| < 40
+        // Full runs, a short one and one that ends inside a vector.
+        for (int n : {kNodeWarpRun, 37, 5, 1}) {
+            for (int u0 : {0, 613, 1297}) {
+                SCOPED_TRACE(testing::Message() << "mi " << mi << " n " << n << " u0 " << u0);
+                const double py = nodebasis::Round40(pos(rng) * 0.5);
+                for (int j = 0; j < kN; ++j)
+                    dy2[j] = (py - dy[j]) * (py - dy[j]);
+                double qx[kNodeWarpRun], qy[kNodeWarpRun];
+                NodeWarpFlags flags;
+                NodeWarpSamplePositions(nodes, dy2.data(), py, u0, n, qx, qy, flags);
+                std::vector<double> px, pyv;
+                PlainPositions(nodes, dy2.data(), py, u0, n, px, pyv);
+                EXPECT_EQ(flags.Undefined | flags.Overflow, 0u);
+                for (int k = 0; k < n; ++k) {
+                    ASSERT_EQ(std::bit_cast<uint64_t>(qx[k]), std::bit_cast<uint64_t>(px[k])) << k;
+                    ASSERT_EQ(std::bit_cast<uint64_t>(qy[k]), std::bit_cast<uint64_t>(pyv[k])) << k;
+                }
+            }
+        }
+    }
+}
+
+// Basis values that lie next to the half-way point between two 40-bit values
+// are where a different evaluation would round the other way. With one node,
+// weight 1 and py = 0, each qy is the stored basis value itself.
+TEST(NodeWarpRows, ValuesNextToRoundingTiesComeOutBitForBit)
+{
+    std::mt19937_64 rng(33);
+    std::uniform_real_distribution<double> rad(1.0, 5000.0);
+    for (double mi : {1.7, -1.3, 0.3, -0.5, -1.0}) {
+        SCOPED_TRACE(testing::Message() << "mi " << mi);
+        const nodebasis::Power power = nodebasis::ClassifyPower(mi);
+        int nearTies = 0;
+        for (int found = 0, tries = 0; found < 300 && tries < 4000000; ++tries) {
+            // Lane 0 sits on the node, so its s is r2 itself: look for an r2
+            // whose basis value before rounding is within one unit of a tie.
+            const double r2 = nodebasis::Round40(rad(rng));
+            uint64_t undefined = 0;
+            if (FromTie(nodebasis::RaiseToAny(power, r2, undefined)) > 1)
+                continue;
+            ++found;
+            const double zero = 0.0, one = 1.0, dxNode = 0.0;
+            NodeWarpNodes nodes;
+            nodes.N = 1;
+            nodes.Dx = &dxNode;
+            nodes.Dy = &zero;
+            nodes.R2 = &r2;
+            nodes.Wx = &one;
+            nodes.Wy = &one;
+            nodes.Power = power;
+            nodes.Kx = 0.75;
+            nodes.InRange = true;
+            double qx[kNodeWarpRun], qy[kNodeWarpRun];
+            NodeWarpFlags flags;
+            NodeWarpSamplePositions(nodes, &zero, 0.0, 0, kNodeWarpRun, qx, qy, flags);
+            std::vector<double> px, pyv;
+            PlainPositions(nodes, &zero, 0.0, 0, kNodeWarpRun, px, pyv);
+            for (int k = 0; k < kNodeWarpRun; ++k) {
+                const double dk = nodebasis::Round40(0.75 * k);
+                const double raw = nodebasis::RaiseToAny(power, dk * dk + r2, undefined);
+                nearTies += FromTie(raw) <= 1;
+                ASSERT_EQ(std::bit_cast<uint64_t>(qy[k]), std::bit_cast<uint64_t>(pyv[k])) << r2 << " " << k;
+                ASSERT_EQ(std::bit_cast<uint64_t>(qx[k]), std::bit_cast<uint64_t>(px[k])) << r2 << " " << k;
+                ASSERT_EQ(qy[k], nodebasis::Round40(raw));
+            }
+        }
+        // The search must really have produced values next to ties.
+        EXPECT_GE(nearTies, 300);
+    }
 }
