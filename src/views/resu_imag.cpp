@@ -28,6 +28,26 @@ struct Span {
     int32_t Low, High;
 };
 
+// The span low..high of one axis scaled by 1 / f around centre. A span that
+// sticks out is moved inside; at the low edge zoom out also clamps its far
+// end, zoom in keeps the scaled extent (the caller checks the result).
+Span ZoomSpan(double centre, int32_t low, int32_t high, int32_t size, double f, bool clampFarEnd)
+{
+    const double half = (high - low) / (2 * f);
+    Span n{Round(centre - half), Round(centre + half)};
+    const int32_t extent = Round((high - low) / f);
+    if (n.Low < 0) {
+        n.Low = 0;
+        n.High = clampFarEnd ? ClampRound(size - 1, extent) : extent;
+    }
+    if (n.High > size - 1) {
+        // A factor below 1 could push the left edge out as well.
+        n.Low = AtLeastRound(0, static_cast<double>(size - 1) - extent);
+        n.High = size - 1;
+    }
+    return n;
+}
+
 }  // namespace
 
 TResuImag::TResuImag(QWidget* parent) : QWidget(parent)
@@ -163,22 +183,8 @@ void TResuImag::ZoomOutAt(QPoint point)
         return;  // no sensible zoom; the region stays
     const Scratch s = ComputeScratch();
     const double px = s.L + s.Sx * point.x(), py = s.T + s.Sy * point.y();
-    auto axis = [f](double centre, int32_t low, int32_t high, int32_t size) {
-        const double half = (high - low) / (2 * f);
-        Span n{Round(centre - half), Round(centre + half)};
-        const int32_t extent = Round((high - low) / f);
-        if (n.Low < 0) {
-            n.Low = 0;
-            n.High = ClampRound(size - 1, extent);
-        }
-        if (n.High > size - 1) {
-            n.Low = AtLeastRound(0, static_cast<double>(size - 1) - extent);
-            n.High = size - 1;
-        }
-        return n;
-    };
-    const Span h = axis(px, Region.Left, Region.Right, PictureWidth());
-    const Span v = axis(py, Region.Top, Region.Bottom, PictureHeight());
+    const Span h = ZoomSpan(px, Region.Left, Region.Right, PictureWidth(), f, true);
+    const Span v = ZoomSpan(py, Region.Top, Region.Bottom, PictureHeight(), f, true);
     const ViewRegion next{h.Low, v.Low, h.High, v.High};
     if (std::abs(h.High - h.Low) <= PictureWidth() - 1 && std::abs(v.High - v.Low) <= PictureHeight() - 1 &&
         RegionInside(Picture, next))
@@ -192,23 +198,8 @@ void TResuImag::ZoomInAt(QPoint point)
         return;
     const Scratch s = ComputeScratch();
     const double px = s.L + s.Sx * point.x(), py = s.T + s.Sy * point.y();
-    auto axis = [f](double centre, int32_t low, int32_t high, int32_t size) {
-        const double half = (high - low) / (2 * f);
-        Span n{Round(centre - half), Round(centre + half)};
-        const int32_t extent = Round((high - low) / f);
-        if (n.Low < 0) {
-            n.Low = 0;
-            n.High = extent;
-        }
-        if (n.High > size - 1) {
-            // A factor below 1 could push the left edge out as well.
-            n.Low = AtLeastRound(0, static_cast<double>(size - 1) - extent);
-            n.High = size - 1;
-        }
-        return n;
-    };
-    const Span h = axis(px, Region.Left, Region.Right, PictureWidth());
-    const Span v = axis(py, Region.Top, Region.Bottom, PictureHeight());
+    const Span h = ZoomSpan(px, Region.Left, Region.Right, PictureWidth(), f, false);
+    const Span v = ZoomSpan(py, Region.Top, Region.Bottom, PictureHeight(), f, false);
     const ViewRegion next{h.Low, v.Low, h.High, v.High};
     if (h.High - h.Low > kSmallestZoom && v.High - v.Low > kSmallestZoom && RegionInside(Picture, next))
         Region = next;

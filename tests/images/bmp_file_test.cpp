@@ -5,18 +5,6 @@
 #include "images/safe_file.h"
 #include "picture_test_util.h"
 
-namespace {
-// Loads bytes written to a file; returns the picture and the messages.
-RgbPicture LoadBytes(const TempDir& dir, const std::string& name, const std::vector<uint8_t>& bytes,
-                     ErrorCapture& cap)
-{
-    WriteAll(dir.File(name), bytes);
-    RasterImage image;
-    LoadPicture(dir.File(name), image);
-    EXPECT_EQ(image.Allocated, cap.Count() == 0) << name;
-    return ToRgb(image);
-}
-}  // namespace
 
 TEST(BmpWrite, ThreeByTwoIs78BytesWithTheImageHeaderAndReadsBackInImageMagick)
 {
@@ -63,13 +51,13 @@ TEST(BmpRead, PixelDataSizeComesFromBfSizeWhenBiSizeImageIsZero)
     Put32(b, 2, static_cast<uint32_t>(b.size()));
     {
         ErrorCapture cap;
-        EXPECT_EQ(LoadBytes(dir, "a.bmp", b, cap), pic);
+        EXPECT_EQ(LoadBytes(dir, b, cap, "a.bmp"), pic);
     }
     // bfSize one byte short of the pixel rows: refused.
     Put32(b, 2, static_cast<uint32_t>(b.size() - 1));
     {
         ErrorCapture cap;
-        LoadBytes(dir, "b.bmp", b, cap);
+        LoadBytes(dir, b, cap, "b.bmp");
         EXPECT_EQ(cap.LastCode(), 12);
         EXPECT_EQ(cap.LastText(), "Error: File read error");
     }
@@ -77,7 +65,7 @@ TEST(BmpRead, PixelDataSizeComesFromBfSizeWhenBiSizeImageIsZero)
     Put32(b, 34, 48);
     {
         ErrorCapture cap;
-        EXPECT_EQ(LoadBytes(dir, "c.bmp", b, cap), pic);
+        EXPECT_EQ(LoadBytes(dir, b, cap, "c.bmp"), pic);
     }
 }
 
@@ -123,7 +111,7 @@ TEST(BmpRead, MalformedFilesAreRefusedWithAClearMessage)
     cases.push_back({"most_negative_height.bmp", with([](auto& b) { Put32(b, 22, 0x80000000u); }), 15, ""});
     for (const Case& c : cases) {
         ErrorCapture cap;
-        EXPECT_EQ(LoadBytes(dir, c.name, c.bytes, cap), RgbPicture{}) << c.name;
+        EXPECT_EQ(LoadBytes(dir, c.bytes, cap, c.name), RgbPicture{}) << c.name;
         ASSERT_EQ(cap.Count(), 1u) << c.name;
         EXPECT_EQ(cap.LastCode(), c.code) << c.name;
         if (!c.text.empty())
@@ -147,7 +135,7 @@ TEST(BmpRead, NegativeHeightIsTopDownAndLoadsTheRightWayUp)
         flipped.insert(flipped.end(), b.begin() + 54 + y * rowBytes, b.begin() + 54 + (y + 1) * rowBytes);
     Put32(flipped, 22, static_cast<uint32_t>(-6));
     ErrorCapture cap;
-    EXPECT_EQ(LoadBytes(dir, "top_down.bmp", flipped, cap), pic);
+    EXPECT_EQ(LoadBytes(dir, flipped, cap, "top_down.bmp"), pic);
     EXPECT_EQ(cap.Count(), 0u);
 }
 

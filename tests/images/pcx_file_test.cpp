@@ -8,17 +8,7 @@ namespace {
 RgbPicture LoadPcx(const TempDir& dir, const std::vector<uint8_t>& bytes, ErrorCapture& cap,
                    const std::string& name = "p.pcx")
 {
-    WriteAll(dir.File(name), bytes);
-    RasterImage image;
-    LoadPicture(dir.File(name), image);
-    EXPECT_EQ(image.Allocated, cap.Count() == 0) << name;
-    return ToRgb(image);
-}
-
-std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+    return LoadBytes(dir, bytes, cap, name);
 }
 }  // namespace
 

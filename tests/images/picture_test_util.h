@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "images/picture_file.h"
 #include "images/raster_image.h"
 #include "test_support.h"
 
@@ -182,4 +185,22 @@ inline std::vector<uint8_t> MakeBmp(const RgbPicture& p)
             for (int c = 0; c < 3; ++c)
                 b[54 + (p.Height - 1 - y) * rowBytes + 3 * x + c] = p.Rgb[3 * (y * p.Width + x) + 2 - c];
     return b;
+}
+
+// Writes bytes as a picture file in dir and loads it; the picture is
+// allocated exactly when no error box was shown.
+inline RgbPicture LoadBytes(const TempDir& dir, const std::vector<uint8_t>& bytes, ErrorCapture& cap,
+                            const std::string& name)
+{
+    WriteAll(dir.File(name), bytes);
+    RasterImage image;
+    LoadPicture(dir.File(name), image);
+    EXPECT_EQ(image.Allocated, cap.Count() == 0) << name;
+    return ToRgb(image);
+}
+
+inline std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }

@@ -14,17 +14,7 @@ namespace {
 RgbPicture LoadTga(const TempDir& dir, const std::vector<uint8_t>& bytes, ErrorCapture& cap,
                    const std::string& name = "t.tga")
 {
-    WriteAll(dir.File(name), bytes);
-    RasterImage image;
-    LoadPicture(dir.File(name), image);
-    EXPECT_EQ(image.Allocated, cap.Count() == 0) << name;
-    return ToRgb(image);
-}
-
-std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+    return LoadBytes(dir, bytes, cap, name);
 }
 
 // Plain packet decoder (the format rules, byte by byte) for comparison with
