@@ -25,6 +25,11 @@ constexpr int kWarpSplineMesh = 2;       // grid lines through the nodes: Catmul
 void TwoPassWarp(const RasterImage& src, const TMeshDefsData& srcMesh,
                  const TMeshDefsData& dstMesh, int method, RasterImage& dst);
 
+// Where the processor has AVX2 the warp resamples its lines with vector
+// code that gives the same bytes; off, it takes the plain routine. For tests
+// and benchmarks that compare the two.
+void SetVectorWarp(bool on);
+
 // Resamples one line of 24-bit pixels. source and target address the first
 // pixel (leftmost of a row, topmost of a column); the steps are the signed
 // byte distances between neighbours (3 along a row, minus the row size down
