@@ -14,6 +14,22 @@
 class WarpLineWork {
 public:
     explicit WarpLineWork(int longest);
+    WarpLineWork(const WarpLineWork&) = delete;
+    WarpLineWork& operator=(const WarpLineWork&) = delete;
+
+    // Per target pixel, padded to whole groups of four.
+    struct Lanes {
+        double* W0 = nullptr;  // weights of the three source pixels
+        double* W1 = nullptr;
+        double* W2 = nullptr;
+        double* Sd = nullptr;  // inverse map: the source edge found, and the
+        double* Left = nullptr;  // map entries around it
+        double* Right = nullptr;
+        int32_t* I0 = nullptr;  // the three source pixels, as offsets into Pixels
+        int32_t* I1 = nullptr;
+        int32_t* I2 = nullptr;
+        int32_t* Kind = nullptr;
+    };
 
 private:
     struct alignas(32) Quad {
@@ -23,9 +39,10 @@ private:
                                    WarpLineWork&);
     std::vector<Quad> Pixels;  // the source line, a pixel's channels as doubles (4th: 0)
     std::vector<double> Inv;   // the inverse map, padded to whole groups of four
-    std::vector<double> W0, W1, W2;
-    std::vector<int32_t> I0, I1, I2;
-    std::vector<int32_t> Kind;
+    std::vector<int32_t> Count;
+    std::vector<double> Doubles;
+    std::vector<int32_t> Ints;
+    Lanes Arrays;
 };
 
 // True when this processor runs the vector routine.

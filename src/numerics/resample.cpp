@@ -1,7 +1,10 @@
 #include "numerics/resample.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include <emmintrin.h>
 
 #include "images/error_box.h"
 #include "numerics/store_real48.h"
@@ -98,35 +101,92 @@ public:
     // limit, the walk's "dir * x < dir * xIn[idx + 1]" without the sign) and
     // not before the one ahead of it: the walk below would neither restart nor
     // move for them. NaN ends a run. Returns the first output not taken.
+    // With ordered outputs (no NaN, none before its predecessor) the end of
+    // the run is found by bisection and the values in a loop that vectorises.
     template <bool Up>
-    int Run(const double* xOut, double* yOut, int k, int nOut, double limit, double& prev) const
+    int Run(const double* xOut, double* yOut, int k, int nOut, double limit, double& prev,
+            bool ordered) const
     {
         // For decreasing samples "before" is "greater": negating both sides
         // of a comparison is exact, so x > prev is -x < -prev.
         const auto before = [](double p, double q) { return Up ? p < q : p > q; };
-        if (Slope == 0.0) {
-            for (; k < nOut; ++k) {
-                const double x = xOut[k];
-                if (before(x, prev) || !before(x, limit))
-                    break;
-                prev = x;
-                yOut[k] = StoreReal48(Y1);
+        if (ordered) {
+            const double* end = std::partition_point(
+                xOut + k, xOut + nOut, [&](double x) { return before(x, limit); });
+            const int stop = static_cast<int>(end - xOut);
+            if (stop > k) {
+                prev = xOut[stop - 1];
+                Values(xOut, yOut, k, stop);
             }
-            return k;
+            return stop;
         }
-        for (; k < nOut; ++k) {
-            const double x = xOut[k];
+        int stop = k;
+        for (; stop < nOut; ++stop) {
+            const double x = xOut[stop];
             if (before(x, prev) || !before(x, limit))
                 break;
             prev = x;
-            yOut[k] = StoreReal48((x - X0) * Slope + Y0);
         }
-        return k;
+        Values(xOut, yOut, k, stop);
+        return stop;
     }
 
 private:
+    // At for xOut[from..to-1]: Real48 rounding without a range test in the
+    // loop; a value outside the plain range takes StoreReal48 again, in
+    // order, so that an overflow throws where it would have.
+    void Values(const double* xOut, double* yOut, int from, int to) const
+    {
+        if (Slope == 0.0) {
+            std::fill(yOut + from, yOut + to, StoreReal48(Y1));
+            return;
+        }
+        // Two at a time: (x - X0) * Slope + Y0, the range test of StoreReal48
+        // (NaN fails it), the rounding of RoundReal48InRange.
+        const __m128d x0 = _mm_set1_pd(X0), slope = _mm_set1_pd(Slope), y0 = _mm_set1_pd(Y0);
+        const __m128d smallest = _mm_set1_pd(0x1p-128), largest = _mm_set1_pd(0x1p126);
+        const __m128d split = _mm_set1_pd(8193.0), sign = _mm_set1_pd(-0.0);
+        __m128d outside2 = _mm_setzero_pd();
+        int k = from;
+        for (; k + 2 <= to; k += 2) {
+            const __m128d v = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(xOut + k), x0), slope), y0);
+            const __m128d a = _mm_andnot_pd(sign, v);
+            outside2 = _mm_or_pd(outside2, _mm_or_pd(_mm_cmpnge_pd(a, smallest), _mm_cmpnlt_pd(a, largest)));
+            const __m128d c = _mm_mul_pd(v, split);
+            _mm_storeu_pd(yOut + k, _mm_sub_pd(c, _mm_sub_pd(c, v)));
+        }
+        bool outside = _mm_movemask_pd(outside2) != 0;
+        for (; k < to; ++k) {
+            const double v = (xOut[k] - X0) * Slope + Y0;
+            const double a = std::fabs(v);
+            outside |= !(a >= 0x1p-128 && a < 0x1p126);
+            yOut[k] = RoundReal48InRange(v);
+        }
+        if (outside)
+            for (int k = from; k < to; ++k)
+                yOut[k] = StoreReal48((xOut[k] - X0) * Slope + Y0);
+    }
+
     double X0 = 0.0, Y0 = 0.0, Y1 = 0.0, Slope = 0.0;
 };
+
+// True when no output is NaN or before the one ahead of it.
+bool OutputsOrdered(const double* xOut, int nOut, int dir)
+{
+    // Two neighbour pairs at a time; "not in order" is also true for NaN.
+    __m128d disorder = _mm_cmpunord_pd(_mm_set1_pd(xOut[0]), _mm_set1_pd(xOut[0]));
+    int k = 1;
+    for (; k + 2 <= nOut; k += 2) {
+        const __m128d before = _mm_loadu_pd(xOut + k - 1);
+        const __m128d after = _mm_loadu_pd(xOut + k);
+        disorder = _mm_or_pd(disorder, dir > 0 ? _mm_cmpnle_pd(before, after)
+                                               : _mm_cmpnge_pd(before, after));
+    }
+    bool out = _mm_movemask_pd(disorder) != 0;
+    for (; k < nOut; ++k)
+        out |= dir > 0 ? !(xOut[k - 1] <= xOut[k]) : !(xOut[k - 1] >= xOut[k]);
+    return !out;
+}
 
 bool SamplesStrictlyOrdered(const double* xIn, int nIn, int dir)
 {
@@ -156,6 +216,7 @@ bool Linear(const double* xIn, const double* yIn, int nIn,
         // from the start finds; an output that steps back restarts the walk.
         int idx = 0;
         double prev = xOut[0];
+        const bool ordered = OutputsOrdered(xOut, nOut, dir);
         for (int k = 0; k < nOut;) {
             const double x = xOut[k];
             if (dir * x < dir * prev)
@@ -173,10 +234,10 @@ bool Linear(const double* xIn, const double* yIn, int nIn,
             const double inf = std::numeric_limits<double>::infinity();
             if (dir > 0)
                 k = piece.Run<true>(xOut, yOut, k + 1, nOut, idx == nIn - 2 ? inf : xIn[idx + 1],
-                                    prev);
+                                    prev, ordered);
             else
                 k = piece.Run<false>(xOut, yOut, k + 1, nOut,
-                                     idx == nIn - 2 ? -inf : xIn[idx + 1], prev);
+                                     idx == nIn - 2 ? -inf : xIn[idx + 1], prev, ordered);
         }
         return false;
     }

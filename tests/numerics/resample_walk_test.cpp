@@ -161,6 +161,34 @@ TEST(ResampleWalk, ANaNOutputInsideARunFailsAsTheFirstOutputDoes)
     }
 }
 
+TEST(ResampleWalk, ValuesAtTheEdgesOfTheRealRangeMatchInOrderedRuns)
+{
+    // Ordered outputs are evaluated a run at a time; values that cross 0,
+    // fall below the smallest Real48 or lie near the largest one must still
+    // come out as the plain routine stores them, and one beyond the range
+    // throws after the outputs before it were written.
+    std::vector<double> out;
+    for (int k = 0; k <= 400; ++k)
+        out.push_back(k * 0.025);  // 0 .. 10, ascending
+    const std::vector<double> xs = {0.0, 3.0, 6.0, 10.0};
+    for (const std::vector<double>& ys :
+         {std::vector<double>{-1.0, 1.0, -3e-39, 3e-39}, std::vector<double>{1e-40, 6e-39, 0.0, 2.0},
+          std::vector<double>{1e38, 1.6e38, -1.2e38, 9e37}}) {
+        std::vector<double> got(out.size(), -7.0);
+        ASSERT_FALSE(Linear(xs.data(), ys.data(), 4, out.data(), got.data(),
+                            static_cast<int>(out.size())));
+        for (size_t k = 0; k < out.size(); ++k)
+            ASSERT_TRUE(SameBits(got[k], PlainLinearAt(xs, ys, out[k])))
+                << "output " << k << ": " << got[k];
+    }
+    const std::vector<double> beyond = {0.0, 1.75e38, 1.0, 3.0};  // passes 2^127 near x = 2.9
+    std::vector<double> got(out.size(), -7.0);
+    EXPECT_THROW(Linear(xs.data(), beyond.data(), 4, out.data(), got.data(),
+                        static_cast<int>(out.size())),
+                 Real48Overflow);
+    EXPECT_TRUE(SameBits(got[1], PlainLinearAt(xs, beyond, out[1])));
+}
+
 TEST(ResampleWalk, CatmullRomKeepsItsCubicUpToTheEndOfTheInterval)
 {
     // Values of very different size: the cubic of [0, 1] evaluated at 1 misses
