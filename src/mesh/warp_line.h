@@ -2,7 +2,7 @@
 // pixels resampled with AVX2, byte for byte what ResampleScanline gives.
 // Weights and pixel indices of four target pixels are found at once; a
 // pixel is then one weighted sum of up to three source pixels, all channels
-// in one register. Pixels whose value lies near a rounding tie, and long
+// of two pixels in one register. Pixels whose value lies near a rounding tie, and long
 // averaging intervals, take the plain routine's arithmetic.
 #pragma once
 
@@ -17,11 +17,14 @@ public:
     WarpLineWork(const WarpLineWork&) = delete;
     WarpLineWork& operator=(const WarpLineWork&) = delete;
 
-    // Per target pixel, padded to whole groups of four.
+    // Target pixels are done a part of the line at a time.
+    static constexpr int kPart = 128;
+
+    // Per target pixel of a part, padded to whole groups of four.
     struct Lanes {
-        double* W0 = nullptr;  // weights of the three source pixels
-        double* W1 = nullptr;
-        double* W2 = nullptr;
+        float* W0 = nullptr;  // weights of the three source pixels, a pixel's
+        float* W1 = nullptr;  // repeated for its four channels
+        float* W2 = nullptr;
         double* Sd = nullptr;  // inverse map: the source edge found, and the
         double* Left = nullptr;  // map entries around it
         double* Right = nullptr;
@@ -32,14 +35,18 @@ public:
     };
 
 private:
-    struct alignas(32) Quad {
-        double V[4];
+    struct alignas(16) Quad {
+        float V[4];
+    };
+    struct alignas(32) Eight {
+        float V[8];
     };
     friend void ResampleLineVector(const uint8_t*, int, int, const double*, uint8_t*, ptrdiff_t,
                                    WarpLineWork&);
-    std::vector<Quad> Pixels;  // the source line, a pixel's channels as doubles (4th: 0)
+    std::vector<Quad> Pixels;  // the source line, a pixel's channels as floats (4th: 0)
     std::vector<double> Inv;   // the inverse map, padded to whole groups of four
     std::vector<int32_t> Count;
+    std::vector<Eight> Weights;
     std::vector<double> Doubles;
     std::vector<int32_t> Ints;
     Lanes Arrays;
