@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include "images/error_box.h"
 #include "numerics/store_real48.h"
@@ -83,6 +83,62 @@ private:
 }  // namespace
 
 namespace {
+// yOut[k] = RoundReal48InRange((xOut[k] - x0) * slope + y0) for k in
+// [from, to), two at a time; true when a value fails the range test of
+// StoreReal48 (NaN fails it too).
+bool LineValues(const double* xOut, double* yOut, int from, int to, double x0, double slope,
+                double y0)
+{
+    const __m128d vx0 = _mm_set1_pd(x0), vslope = _mm_set1_pd(slope), vy0 = _mm_set1_pd(y0);
+    const __m128d smallest = _mm_set1_pd(0x1p-128), largest = _mm_set1_pd(0x1p126);
+    const __m128d split = _mm_set1_pd(8193.0), sign = _mm_set1_pd(-0.0);
+    __m128d outside2 = _mm_setzero_pd();
+    int k = from;
+    for (; k + 2 <= to; k += 2) {
+        const __m128d v = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(xOut + k), vx0), vslope), vy0);
+        const __m128d a = _mm_andnot_pd(sign, v);
+        outside2 = _mm_or_pd(outside2, _mm_or_pd(_mm_cmpnge_pd(a, smallest), _mm_cmpnlt_pd(a, largest)));
+        const __m128d c = _mm_mul_pd(v, split);
+        _mm_storeu_pd(yOut + k, _mm_sub_pd(c, _mm_sub_pd(c, v)));
+    }
+    bool outside = _mm_movemask_pd(outside2) != 0;
+    for (; k < to; ++k) {
+        const double v = (xOut[k] - x0) * slope + y0;
+        const double a = std::fabs(v);
+        outside |= !(a >= 0x1p-128 && a < 0x1p126);
+        yOut[k] = RoundReal48InRange(v);
+    }
+    return outside;
+}
+
+// The same four at a time.
+__attribute__((target("avx2"))) bool LineValuesAvx2(const double* xOut, double* yOut, int from,
+                                                    int to, double x0, double slope, double y0)
+{
+    const __m256d vx0 = _mm256_set1_pd(x0), vslope = _mm256_set1_pd(slope), vy0 = _mm256_set1_pd(y0);
+    const __m256d smallest = _mm256_set1_pd(0x1p-128), largest = _mm256_set1_pd(0x1p126);
+    const __m256d split = _mm256_set1_pd(8193.0), sign = _mm256_set1_pd(-0.0);
+    __m256d outside4 = _mm256_setzero_pd();
+    int k = from;
+    for (; k + 4 <= to; k += 4) {
+        const __m256d v = _mm256_add_pd(
+            _mm256_mul_pd(_mm256_sub_pd(_mm256_loadu_pd(xOut + k), vx0), vslope), vy0);
+        const __m256d a = _mm256_andnot_pd(sign, v);
+        outside4 = _mm256_or_pd(outside4, _mm256_or_pd(_mm256_cmp_pd(a, smallest, _CMP_NGE_UQ),
+                                                       _mm256_cmp_pd(a, largest, _CMP_NLT_UQ)));
+        const __m256d c = _mm256_mul_pd(v, split);
+        _mm256_storeu_pd(yOut + k, _mm256_sub_pd(c, _mm256_sub_pd(c, v)));
+    }
+    const bool outside = _mm256_movemask_pd(outside4) != 0;
+    return LineValues(xOut, yOut, k, to, x0, slope, y0) || outside;
+}
+
+bool HasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
 // y on the interval [idx, idx + 1] at x. A zero-width interval behaves as a
 // flat one: no division by zero.
 class LinearPiece {
@@ -141,27 +197,8 @@ private:
             std::fill(yOut + from, yOut + to, StoreReal48(Y1));
             return;
         }
-        // Two at a time: (x - X0) * Slope + Y0, the range test of StoreReal48
-        // (NaN fails it), the rounding of RoundReal48InRange.
-        const __m128d x0 = _mm_set1_pd(X0), slope = _mm_set1_pd(Slope), y0 = _mm_set1_pd(Y0);
-        const __m128d smallest = _mm_set1_pd(0x1p-128), largest = _mm_set1_pd(0x1p126);
-        const __m128d split = _mm_set1_pd(8193.0), sign = _mm_set1_pd(-0.0);
-        __m128d outside2 = _mm_setzero_pd();
-        int k = from;
-        for (; k + 2 <= to; k += 2) {
-            const __m128d v = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(xOut + k), x0), slope), y0);
-            const __m128d a = _mm_andnot_pd(sign, v);
-            outside2 = _mm_or_pd(outside2, _mm_or_pd(_mm_cmpnge_pd(a, smallest), _mm_cmpnlt_pd(a, largest)));
-            const __m128d c = _mm_mul_pd(v, split);
-            _mm_storeu_pd(yOut + k, _mm_sub_pd(c, _mm_sub_pd(c, v)));
-        }
-        bool outside = _mm_movemask_pd(outside2) != 0;
-        for (; k < to; ++k) {
-            const double v = (xOut[k] - X0) * Slope + Y0;
-            const double a = std::fabs(v);
-            outside |= !(a >= 0x1p-128 && a < 0x1p126);
-            yOut[k] = RoundReal48InRange(v);
-        }
+        const bool outside = HasAvx2() ? LineValuesAvx2(xOut, yOut, from, to, X0, Slope, Y0)
+                                       : LineValues(xOut, yOut, from, to, X0, Slope, Y0);
         if (outside)
             for (int k = from; k < to; ++k)
                 yOut[k] = StoreReal48((xOut[k] - X0) * Slope + Y0);
