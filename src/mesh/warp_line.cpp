@@ -23,10 +23,13 @@ constexpr int32_t kPlainArea = 2;
 QV_AVX2 void LoadLine(const uint8_t* source, int m, float* pixels)
 {
     // Four pixels from one 16-byte load while it stays inside the line.
+    // Each mask puts a pixel's three bytes into the low bytes of three
+    // 32-bit lanes (-1 gives 0); the next pixel is three bytes on.
+    const __m128i next = _mm_setr_epi8(3, 0, 0, 0, 3, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0);
     const __m128i first = _mm_setr_epi8(0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, -1, -1, -1, -1);
-    const __m128i second = _mm_add_epi8(first, _mm_setr_epi8(3, 0, 0, 0, 3, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0));
-    const __m128i third = _mm_add_epi8(second, _mm_setr_epi8(3, 0, 0, 0, 3, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0));
-    const __m128i fourth = _mm_add_epi8(third, _mm_setr_epi8(3, 0, 0, 0, 3, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0));
+    const __m128i second = _mm_add_epi8(first, next);
+    const __m128i third = _mm_add_epi8(second, next);
+    const __m128i fourth = _mm_add_epi8(third, next);
     int k = 0;
     for (; 3 * k + 16 <= 3 * m; k += 4) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 3 * k));
@@ -75,7 +78,8 @@ QV_AVX2 bool CountPasses(const double* map, int m, int n, int32_t* count)
         ++count[from[3]];
     }
     for (; k < m; ++k)
-        ++count[static_cast<int>(std::clamp(std::floor(map[k]) + 1.0, 0.0, static_cast<double>(n)))];
+        ++count[static_cast<int>(
+            std::clamp(std::floor(map[k]) + 1.0, 0.0, static_cast<double>(n)))];
     return true;
 }
 
@@ -114,8 +118,10 @@ QV_AVX2 inline void StoreIndex(int32_t* to, __m256d linear, __m256d averaged, __
 QV_AVX2 inline void StoreWeights(float* to, __m256d w)
 {
     const __m256 four = _mm256_castps128_ps256(_mm256_cvtpd_ps(w));
-    _mm256_store_ps(to, _mm256_permutevar8x32_ps(four, _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1)));
-    _mm256_store_ps(to + 8, _mm256_permutevar8x32_ps(four, _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3)));
+    const __m256i firstTwo = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+    const __m256i lastTwo = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
+    _mm256_store_ps(to, _mm256_permutevar8x32_ps(four, firstTwo));
+    _mm256_store_ps(to + 8, _mm256_permutevar8x32_ps(four, lastTwo));
 }
 
 // The inverse map for the target pixels d0..d0+len-1 from the walk's
@@ -179,7 +185,8 @@ QV_AVX2 void LineWeights(const WarpLineWork::Lanes& l, const double* inv, int m,
 
         // Interpolating between li0 and li1 around the centre u.
         const __m256d u = _mm256_add_pd(a, _mm256_mul_pd(length, half));
-        const __m256d li0 = _mm256_min_pd(_mm256_round_pd(_mm256_max_pd(u, zero), kTrunc), lastPixel);
+        const __m256d li0 =
+            _mm256_min_pd(_mm256_round_pd(_mm256_max_pd(u, zero), kTrunc), lastPixel);
         const __m256d t = _mm256_sub_pd(u, li0);
         const __m256d li1 = _mm256_min_pd(_mm256_add_pd(li0, one), lastPixel);
 
@@ -190,7 +197,8 @@ QV_AVX2 void LineWeights(const WarpLineWork::Lanes& l, const double* inv, int m,
         StoreIndex(l.I1 + k, li1, ai1, area, lastPixel);
         StoreIndex(l.I2 + k, li1, ai2, area, lastPixel);
         // kind: linear 1; averaging 0 with three taps, else 2.
-        const __m256d kind = _mm256_blendv_pd(one, _mm256_andnot_pd(three, _mm256_set1_pd(2.0)), area);
+        const __m256d averaged = _mm256_andnot_pd(three, _mm256_set1_pd(2.0));
+        const __m256d kind = _mm256_blendv_pd(one, averaged, area);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(l.Kind + k), _mm256_cvttpd_epi32(kind));
     }
 }

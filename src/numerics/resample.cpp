@@ -95,9 +95,11 @@ bool LineValues(const double* xOut, double* yOut, int from, int to, double x0, d
     __m128d outside2 = _mm_setzero_pd();
     int k = from;
     for (; k + 2 <= to; k += 2) {
-        const __m128d v = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(xOut + k), vx0), vslope), vy0);
+        const __m128d x = _mm_loadu_pd(xOut + k);
+        const __m128d v = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(x, vx0), vslope), vy0);
         const __m128d a = _mm_andnot_pd(sign, v);
-        outside2 = _mm_or_pd(outside2, _mm_or_pd(_mm_cmpnge_pd(a, smallest), _mm_cmpnlt_pd(a, largest)));
+        outside2 = _mm_or_pd(outside2, _mm_cmpnge_pd(a, smallest));
+        outside2 = _mm_or_pd(outside2, _mm_cmpnlt_pd(a, largest));
         const __m128d c = _mm_mul_pd(v, split);
         _mm_storeu_pd(yOut + k, _mm_sub_pd(c, _mm_sub_pd(c, v)));
     }
@@ -115,7 +117,8 @@ bool LineValues(const double* xOut, double* yOut, int from, int to, double x0, d
 __attribute__((target("avx2"))) bool LineValuesAvx2(const double* xOut, double* yOut, int from,
                                                     int to, double x0, double slope, double y0)
 {
-    const __m256d vx0 = _mm256_set1_pd(x0), vslope = _mm256_set1_pd(slope), vy0 = _mm256_set1_pd(y0);
+    const __m256d vx0 = _mm256_set1_pd(x0), vslope = _mm256_set1_pd(slope);
+    const __m256d vy0 = _mm256_set1_pd(y0);
     const __m256d smallest = _mm256_set1_pd(0x1p-128), largest = _mm256_set1_pd(0x1p126);
     const __m256d split = _mm256_set1_pd(8193.0), sign = _mm256_set1_pd(-0.0);
     __m256d outside4 = _mm256_setzero_pd();

@@ -223,8 +223,8 @@ int CountDifferences(const RasterImage& a, const RasterImage& b)
 // The plain routine's bytes against ResampleScanline and, where the
 // processor has it, the vector line routine (writing every other pixel of a
 // wider buffer, as the passes write with a step).
-void ExpectLinesMatch(const std::vector<uint8_t>& line, int m, int n, const std::vector<double>& map,
-                      const char* what)
+void ExpectLinesMatch(const std::vector<uint8_t>& line, int m, int n,
+                      const std::vector<double>& map, const char* what)
 {
     std::vector<uint8_t> plain(3 * static_cast<size_t>(n), 2), fast(plain.size(), 1);
     PlainScanline(line.data(), m, 3, n, 3, map.data(), plain.data());

@@ -172,7 +172,8 @@ TEST(ResampleWalk, ValuesAtTheEdgesOfTheRealRangeMatchInOrderedRuns)
         out.push_back(k * 0.025);  // 0 .. 10, ascending
     const std::vector<double> xs = {0.0, 3.0, 6.0, 10.0};
     for (const std::vector<double>& ys :
-         {std::vector<double>{-1.0, 1.0, -3e-39, 3e-39}, std::vector<double>{1e-40, 6e-39, 0.0, 2.0},
+         {std::vector<double>{-1.0, 1.0, -3e-39, 3e-39},
+          std::vector<double>{1e-40, 6e-39, 0.0, 2.0},
           std::vector<double>{1e38, 1.6e38, -1.2e38, 9e37}}) {
         std::vector<double> got(out.size(), -7.0);
         ASSERT_FALSE(Linear(xs.data(), ys.data(), 4, out.data(), got.data(),
