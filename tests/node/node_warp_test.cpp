@@ -714,3 +714,103 @@ TEST(NodeWarpRows, ValuesNextToRoundingTiesComeOutBitForBit)
         EXPECT_GE(nearTies, 300);
     }
 }
+
+// Distances at the edges of what the row loop sees: roots within two units of
+// a 40-bit rounding tie, a pixel exactly on a node (q = 0), subnormal, tiny
+// and large q. Node j sits on pixel j's column, so that pixel's q for node j is
+// dy2[j] itself; every other pixel sees the other nodes at ordinary distances.
+TEST(NodeWarpRows, DistancesAtRoundingTiesZeroAndExtremesComeOutBitForBit)
+{
+    std::mt19937_64 rng(57);
+    std::uniform_real_distribution<double> root(1.0, 3000.0), w(-30.0, 30.0), rad(1.0, 300.0);
+    std::uniform_int_distribution<int> units(-2, 2);
+    constexpr int kN = kNodeWarpRun;
+    for (double mi : {-1.0, -0.5, 0.5, 1.0, 1.7, -1.3}) {
+        const nodebasis::Power power = nodebasis::ClassifyPower(mi);
+        // s^mi must stay inside the Real48 range for the InRange claim.
+        const double large = power.Kind == nodebasis::PowerKind::General ? 0x1p40 : 0x1p100;
+        const double extremes[] = {0.0, 4.9406564584124654e-324, 0x1p-1030, 1e-300, 0x1p-60, large};
+        std::vector<double> dx(kN), dy(kN, 0.0), r2(kN), wx(kN), wy(kN), dy2(kN);
+        const double kx = 1919.0 / 1300.0;
+        int nearTies = 0;
+        for (int j = 0; j < kN; ++j) {
+            dx[j] = static_cast<double>(j) * kx;  // the very value of pixel j's position
+            r2[j] = std::pow(nodebasis::Round40(rad(rng)), 2);
+            wx[j] = nodebasis::Round40(w(rng));
+            wy[j] = nodebasis::Round40(w(rng));
+            if (j < 6) {
+                dy2[j] = extremes[j];
+                // Every pixel is that far from the large-q node; for mi > 0
+                // its weight is scaled down so that its term does not swamp
+                // the near-tie terms in the sums.
+                if (dy2[j] == large && mi > 0) {
+                    const int scale = -static_cast<int>(mi * std::log2(large));
+                    wx[j] = std::ldexp(wx[j], scale);
+                    wy[j] = std::ldexp(wy[j], scale);
+                }
+                continue;
+            }
+            // A root whose 13 dropped bits lie within two units of 0x1000.
+            const uint64_t base = std::bit_cast<uint64_t>(nodebasis::Round40(root(rng))) & ~uint64_t{0x1FFF};
+            const double t = std::bit_cast<double>(base + 0x1000 + units(rng));
+            dy2[j] = t * t;
+            nearTies += FromTie(std::sqrt(dy2[j])) <= 2;
+        }
+        EXPECT_GE(nearTies, kN - 12) << "mi " << mi;  // the search really made near-tie roots
+        NodeWarpNodes nodes;
+        nodes.N = kN;
+        nodes.Dx = dx.data();
+        nodes.Dy = dy.data();
+        nodes.R2 = r2.data();
+        nodes.Wx = wx.data();
+        nodes.Wy = wy.data();
+        nodes.Power = power;
+        nodes.Kx = kx;
+        for (bool inRange : {true, false}) {
+            nodes.InRange = inRange;
+            for (int n : {kNodeWarpRun, 37}) {
+                SCOPED_TRACE(testing::Message() << "mi " << mi << " InRange " << inRange << " n " << n);
+                double qx[kNodeWarpRun], qy[kNodeWarpRun];
+                NodeWarpFlags flags;
+                NodeWarpSamplePositions(nodes, dy2.data(), 0.0, 0, n, qx, qy, flags);
+                EXPECT_EQ(flags.Undefined | flags.Overflow, 0u);
+                std::vector<double> px, pyv;
+                PlainPositions(nodes, dy2.data(), 0.0, 0, n, px, pyv);
+                for (int k = 0; k < n; ++k) {
+                    ASSERT_EQ(std::bit_cast<uint64_t>(qx[k]), std::bit_cast<uint64_t>(px[k])) << k;
+                    ASSERT_EQ(std::bit_cast<uint64_t>(qy[k]), std::bit_cast<uint64_t>(pyv[k])) << k;
+                }
+            }
+        }
+    }
+}
+
+// A single node on a pixel: that pixel's distance is exactly 0 and its stored
+// basis value is the one of s = r^2, for every kind of power.
+TEST(NodeWarpRows, PixelOnANodeHasDistanceZero)
+{
+    for (double mi : {-1.0, -0.5, 0.5, 1.0, 1.7, -1.3}) {
+        SCOPED_TRACE(testing::Message() << "mi " << mi);
+        const nodebasis::Power power = nodebasis::ClassifyPower(mi);
+        const double kx = 0.75, dxNode = 5 * kx, dyZero = 0.0, r2 = 2.25, one = 1.0;
+        NodeWarpNodes nodes;
+        nodes.N = 1;
+        nodes.Dx = &dxNode;
+        nodes.Dy = &dyZero;
+        nodes.R2 = &r2;
+        nodes.Wx = &one;
+        nodes.Wy = &one;
+        nodes.Power = power;
+        nodes.Kx = kx;
+        nodes.InRange = true;
+        double qx[kNodeWarpRun], qy[kNodeWarpRun];
+        NodeWarpFlags flags;
+        NodeWarpSamplePositions(nodes, &dyZero, 0.0, 0, kNodeWarpRun, qx, qy, flags);
+        uint64_t undefined = 0;
+        const double phi = nodebasis::Round40(nodebasis::RaiseToAny(power, r2, undefined));
+        EXPECT_EQ(qy[5], phi);
+        EXPECT_EQ(qx[5], 5 * kx + phi);
+        // and that is r^(2 mi) to Real48 precision.
+        EXPECT_NEAR(phi, std::pow(r2, mi), std::pow(r2, mi) * 0x1p-38);
+    }
+}
