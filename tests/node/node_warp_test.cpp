@@ -612,6 +612,23 @@ void PlainPositions(const NodeWarpNodes& nodes, const double* dy2, double py, in
     }
 }
 
+// n nodes for the row routine, claimed in range; the arrays stay the caller's.
+NodeWarpNodes NodesOf(int n, const double* dx, const double* dy, const double* r2,
+                      const double* wx, const double* wy, const nodebasis::Power& power, double kx)
+{
+    NodeWarpNodes nodes;
+    nodes.N = n;
+    nodes.Dx = dx;
+    nodes.Dy = dy;
+    nodes.R2 = r2;
+    nodes.Wx = wx;
+    nodes.Wy = wy;
+    nodes.Power = power;
+    nodes.Kx = kx;
+    nodes.InRange = true;
+    return nodes;
+}
+
 // Distance of the 13 bits Round40 drops from the half-way pattern.
 int FromTie(double v)
 {
@@ -634,16 +651,9 @@ TEST(NodeWarpRows, RunsGiveThePlainSumsBitForBit)
             wx[j] = nodebasis::Round40(w(rng));
             wy[j] = nodebasis::Round40(w(rng));
         }
-        NodeWarpNodes nodes;
-        nodes.N = kN;
-        nodes.Dx = dx.data();
-        nodes.Dy = dy.data();
-        nodes.R2 = r2.data();
-        nodes.Wx = wx.data();
-        nodes.Wy = wy.data();
-        nodes.Power = nodebasis::ClassifyPower(mi);
-        nodes.Kx = 1919.0 / 1300.0;
-        nodes.InRange = true;  // s lies in [1, 2^23] and |mi ln s| < 40
+        // In range: s lies in [1, 2^23] and |mi ln s| < 40.
+        const NodeWarpNodes nodes = NodesOf(kN, dx.data(), dy.data(), r2.data(), wx.data(),
+                                            wy.data(), nodebasis::ClassifyPower(mi), 1919.0 / 1300.0);
         // Full runs, a short one and one that ends inside a vector.
         for (int n : {kNodeWarpRun, 37, 5, 1}) {
             for (int u0 : {0, 613, 1297}) {
@@ -686,16 +696,7 @@ TEST(NodeWarpRows, ValuesNextToRoundingTiesComeOutBitForBit)
                 continue;
             ++found;
             const double zero = 0.0, one = 1.0, dxNode = 0.0;
-            NodeWarpNodes nodes;
-            nodes.N = 1;
-            nodes.Dx = &dxNode;
-            nodes.Dy = &zero;
-            nodes.R2 = &r2;
-            nodes.Wx = &one;
-            nodes.Wy = &one;
-            nodes.Power = power;
-            nodes.Kx = 0.75;
-            nodes.InRange = true;
+            const NodeWarpNodes nodes = NodesOf(1, &dxNode, &zero, &r2, &one, &one, power, 0.75);
             double qx[kNodeWarpRun], qy[kNodeWarpRun];
             NodeWarpFlags flags;
             NodeWarpSamplePositions(nodes, &zero, 0.0, 0, kNodeWarpRun, qx, qy, flags);
@@ -757,15 +758,8 @@ TEST(NodeWarpRows, DistancesAtRoundingTiesZeroAndExtremesComeOutBitForBit)
             nearTies += FromTie(std::sqrt(dy2[j])) <= 2;
         }
         EXPECT_GE(nearTies, kN - 12) << "mi " << mi;  // the search really made near-tie roots
-        NodeWarpNodes nodes;
-        nodes.N = kN;
-        nodes.Dx = dx.data();
-        nodes.Dy = dy.data();
-        nodes.R2 = r2.data();
-        nodes.Wx = wx.data();
-        nodes.Wy = wy.data();
-        nodes.Power = power;
-        nodes.Kx = kx;
+        NodeWarpNodes nodes =
+            NodesOf(kN, dx.data(), dy.data(), r2.data(), wx.data(), wy.data(), power, kx);
         for (bool inRange : {true, false}) {
             nodes.InRange = inRange;
             for (int n : {kNodeWarpRun, 37}) {
@@ -793,16 +787,7 @@ TEST(NodeWarpRows, PixelOnANodeHasDistanceZero)
         SCOPED_TRACE(testing::Message() << "mi " << mi);
         const nodebasis::Power power = nodebasis::ClassifyPower(mi);
         const double kx = 0.75, dxNode = 5 * kx, dyZero = 0.0, r2 = 2.25, one = 1.0;
-        NodeWarpNodes nodes;
-        nodes.N = 1;
-        nodes.Dx = &dxNode;
-        nodes.Dy = &dyZero;
-        nodes.R2 = &r2;
-        nodes.Wx = &one;
-        nodes.Wy = &one;
-        nodes.Power = power;
-        nodes.Kx = kx;
-        nodes.InRange = true;
+        const NodeWarpNodes nodes = NodesOf(1, &dxNode, &dyZero, &r2, &one, &one, power, kx);
         double qx[kNodeWarpRun], qy[kNodeWarpRun];
         NodeWarpFlags flags;
         NodeWarpSamplePositions(nodes, &dyZero, 0.0, 0, kNodeWarpRun, qx, qy, flags);
