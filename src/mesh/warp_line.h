@@ -1,9 +1,9 @@
 // The vector line routine of the mesh warp: one contiguous line of 24-bit
 // pixels resampled with AVX2, byte for byte what ResampleScanline gives.
 // Weights and pixel indices of four target pixels are found at once; a
-// pixel is then one weighted sum of up to three source pixels, all channels
-// of two pixels in one register. Pixels whose value lies near a rounding tie, and long
-// averaging intervals, take the plain routine's arithmetic.
+// pixel is then one weighted sum of up to three source pixels, the channels
+// of two pixels in one register. Pixels whose value lies near a rounding
+// tie, and long averaging intervals, take the plain routine's arithmetic.
 #pragma once
 
 #include <cstddef>
