@@ -9,7 +9,6 @@
 #include "node/node_basis.h"
 #include "node/node_warp_rows.h"
 #include "numerics/real48.h"
-#include "numerics/store_real48.h"
 
 // New-project defaults until a node project sets them.
 uint8_t NodeRadiusMode = 1;
@@ -179,41 +178,6 @@ bool NodesFit(const TNodeDefsData& nodes, int n)
            static_cast<int>(nodes.Y.size()) >= n;
 }
 
-// What storing an interpolation between two bytes (a value in [0, 255])
-// into a Real48 gives: rounded to 40 bits, 0 below the smallest Real48.
-// Veltkamp's split rounds exactly so for normal values, and a subnormal one
-// comes out below that limit either way.
-inline double StoreBetweenBytes(double v)
-{
-    const double r = RoundReal48InRange(v);
-    return r < 0x1p-128 ? 0.0 : r;
-}
-
-// Bilinear sample of the source at (qx, qr), qr counted from the bottom row;
-// black outside the area where the 2 x 2 neighbourhood exists.
-inline void Sample(const uint8_t* src, int rowBytes, int sw, int sh, double qx, double qy, uint8_t* out)
-{
-    const double qr = static_cast<double>(sh - 1) - qy;
-    if (!(qx >= 0.0 && qx < sw - 1 && qr >= 0.0 && qr < sh - 1)) {
-        out[0] = out[1] = out[2] = 0;
-        return;
-    }
-    const int x0 = static_cast<int>(qx);
-    const int y0 = static_cast<int>(qr);
-    const double fx = qx - x0;
-    const double fy = qr - y0;
-    const uint8_t* p00 = src + static_cast<ptrdiff_t>(y0) * rowBytes + 3 * x0;
-    const uint8_t* p01 = p00 + rowBytes;
-    for (int c = 0; c < 3; ++c) {
-        const double a = StoreBetweenBytes(p00[c] + fx * (p00[3 + c] - p00[c]));
-        const double b = StoreBetweenBytes(p01[c] + fx * (p01[3 + c] - p01[c]));
-        // Between two values in [0, 255]: adding 2^52 rounds to nearest,
-        // ties to even, as nearbyint does, without a library call.
-        const double v = (a + fy * (b - a) + 0x1p52) - 0x1p52;
-        out[c] = static_cast<uint8_t>(v < 0.0 ? 0.0 : (v > 255.0 ? 255.0 : v));
-    }
-}
-
 NodeWarpStatus Solve(Workspace& w, const TNodeDefsData& S, const TNodeDefsData& D, int n,
                      const NodeRadii& radii, double mi)
 {
@@ -327,8 +291,7 @@ NodeWarpStatus RunWarp(const RasterImage& source, const TNodeDefsData& S, const 
                 st = flags.Undefined ? NodeWarpStatus::ZeroBasis : NodeWarpStatus::Overflow;
                 break;
             }
-            for (int k = 0; k < count; ++k)
-                Sample(src, source.RowBytes, sw, sh, w.Qx[k], w.Qy[k], row + 3 * (u0 + k));
+            NodeWarpSamples(src, source.RowBytes, sw, sh, w.Qx, w.Qy, count, row + 3 * u0);
         }
         if (st != NodeWarpStatus::Ok)
             break;

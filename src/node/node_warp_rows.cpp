@@ -2,8 +2,11 @@
 
 #include <bit>
 #include <cmath>
+#include <cstring>
 
 #include <immintrin.h>
+
+#include "numerics/store_real48.h"
 
 namespace {
 
@@ -265,6 +268,99 @@ void PlainSamplePositions(const NodeWarpNodes& nodes, const double* dy2, double 
     }
 }
 
+// What storing an interpolation between two bytes (a value in [0, 255])
+// into a Real48 gives: rounded to 40 bits, 0 below the smallest Real48.
+// Veltkamp's split rounds exactly so for normal values, and a subnormal one
+// comes out below that limit either way.
+inline double StoreBetweenBytes(double v)
+{
+    const double r = RoundReal48InRange(v);
+    return r < 0x1p-128 ? 0.0 : r;
+}
+
+// Bilinear sample of the source at (qx, qr), qr counted from the bottom row;
+// black outside the area where the 2 x 2 neighbourhood exists.
+inline void Sample(const uint8_t* src, int rowBytes, int sw, int sh, double qx, double qy,
+                   uint8_t* out)
+{
+    const double qr = static_cast<double>(sh - 1) - qy;
+    if (!(qx >= 0.0 && qx < sw - 1 && qr >= 0.0 && qr < sh - 1)) {
+        out[0] = out[1] = out[2] = 0;
+        return;
+    }
+    const int x0 = static_cast<int>(qx);
+    const int y0 = static_cast<int>(qr);
+    const double fx = qx - x0;
+    const double fy = qr - y0;
+    const uint8_t* p00 = src + static_cast<ptrdiff_t>(y0) * rowBytes + 3 * x0;
+    const uint8_t* p01 = p00 + rowBytes;
+    for (int c = 0; c < 3; ++c) {
+        const double a = StoreBetweenBytes(p00[c] + fx * (p00[3 + c] - p00[c]));
+        const double b = StoreBetweenBytes(p01[c] + fx * (p01[3 + c] - p01[c]));
+        // Between two values in [0, 255]: adding 2^52 rounds to nearest,
+        // ties to even, as nearbyint does, without a library call.
+        const double v = (a + fy * (b - a) + 0x1p52) - 0x1p52;
+        out[c] = static_cast<uint8_t>(v < 0.0 ? 0.0 : (v > 255.0 ? 255.0 : v));
+    }
+}
+
+// StoreBetweenBytes on each lane.
+__attribute__((target("avx2"), always_inline)) inline __m256d StoreBetweenBytes(__m256d v)
+{
+    const __m256d c = _mm256_mul_pd(v, _mm256_set1_pd(8193.0));
+    const __m256d r = _mm256_sub_pd(c, _mm256_sub_pd(c, v));
+    return _mm256_and_pd(r, _mm256_cmp_pd(r, _mm256_set1_pd(0x1p-128), _CMP_GE_OQ));
+}
+
+// Sample for a run of output pixels with AVX2: the three channels of a
+// pixel side by side, each through exactly Sample's operations.
+__attribute__((target("avx2"))) void SampleRun(const uint8_t* src, int rowBytes, int sw, int sh,
+                                               const double* qx, const double* qy, int count,
+                                               uint8_t* out)
+{
+    // A pixel's three bytes, and its right neighbour's, from the bytes 0..3
+    // and 2..5 of the pair, as 32-bit lanes (-1 gives 0).
+    const __m128i left = _mm_setr_epi8(0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i right = _mm_setr_epi8(5, -1, -1, -1, 6, -1, -1, -1, 7, -1, -1, -1, -1, -1, -1, -1);
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d big = _mm256_set1_pd(0x1p52);
+    const __m256d most = _mm256_set1_pd(255.0);
+    for (int k = 0; k < count; ++k, out += 3) {
+        const double qr = static_cast<double>(sh - 1) - qy[k];
+        const double x = qx[k];
+        if (!(x >= 0.0 && x < sw - 1 && qr >= 0.0 && qr < sh - 1)) {
+            out[0] = out[1] = out[2] = 0;
+            continue;
+        }
+        const int x0 = static_cast<int>(x);
+        const int y0 = static_cast<int>(qr);
+        const __m256d fx = _mm256_set1_pd(x - x0);
+        const __m256d fy = _mm256_set1_pd(qr - y0);
+        const uint8_t* p00 = src + static_cast<ptrdiff_t>(y0) * rowBytes + 3 * x0;
+        __m256d row[2];
+        for (int r = 0; r < 2; ++r) {
+            const uint8_t* p = p00 + r * rowBytes;
+            int32_t first, second;
+            std::memcpy(&first, p, 4);
+            std::memcpy(&second, p + 2, 4);
+            const __m128i bytes = _mm_insert_epi32(_mm_cvtsi32_si128(first), second, 1);
+            const __m256d l = _mm256_cvtepi32_pd(_mm_shuffle_epi8(bytes, left));
+            const __m256d rr = _mm256_cvtepi32_pd(_mm_shuffle_epi8(bytes, right));
+            row[r] = StoreBetweenBytes(_mm256_add_pd(l, _mm256_mul_pd(fx, _mm256_sub_pd(rr, l))));
+        }
+        const __m256d a = row[0];
+        const __m256d v0 = _mm256_add_pd(a, _mm256_mul_pd(fy, _mm256_sub_pd(row[1], a)));
+        __m256d v = _mm256_sub_pd(_mm256_add_pd(v0, big), big);
+        v = _mm256_min_pd(_mm256_max_pd(v, zero), most);
+        const __m128i q = _mm256_cvttpd_epi32(v);
+        const __m128i packed = _mm_packus_epi16(_mm_packus_epi32(q, q), q);
+        const uint32_t bgr = static_cast<uint32_t>(_mm_cvtsi128_si32(packed));
+        out[0] = static_cast<uint8_t>(bgr);
+        out[1] = static_cast<uint8_t>(bgr >> 8);
+        out[2] = static_cast<uint8_t>(bgr >> 16);
+    }
+}
+
 }  // namespace
 
 void NodeWarpSamplePositions(const NodeWarpNodes& nodes, const double* dy2, double py,
@@ -279,4 +375,19 @@ void NodeWarpSamplePositions(const NodeWarpNodes& nodes, const double* dy2, doub
     if (nodes.InRange && nodes.Power.Kind == PowerKind::General && HasAvx2())
         return FastGeneralRun(nodes, dy2, py, u0, n, qx, qy);
     PlainSamplePositions(nodes, dy2, py, u0, n, qx, qy, flags);
+}
+
+void NodeWarpSamples(const uint8_t* src, int rowBytes, int sw, int sh, const double* qx,
+                     const double* qy, int count, uint8_t* out)
+{
+    if (HasAvx2())
+        return SampleRun(src, rowBytes, sw, sh, qx, qy, count, out);
+    NodeWarpSamplesPlain(src, rowBytes, sw, sh, qx, qy, count, out);
+}
+
+void NodeWarpSamplesPlain(const uint8_t* src, int rowBytes, int sw, int sh, const double* qx,
+                          const double* qy, int count, uint8_t* out)
+{
+    for (int k = 0; k < count; ++k)
+        Sample(src, rowBytes, sw, sh, qx[k], qy[k], out + 3 * k);
 }

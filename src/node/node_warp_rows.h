@@ -37,3 +37,14 @@ struct NodeWarpFlags {
 // A pixel's sum runs over the nodes in order, exactly as one pixel at a time.
 void NodeWarpSamplePositions(const NodeWarpNodes& nodes, const double* dy2, double py,
                              int u0, int n, double* qx, double* qy, NodeWarpFlags& flags);
+
+// Bilinear samples of a 24-bit source of sw x sh pixels (rows rowBytes
+// apart, bottom row first) at (qx[k], qy[k]), qy counted from the top row,
+// into count pixels at out: each pair of horizontal neighbours interpolated
+// and stored as a Real48, then the two rows, rounded to the nearest byte
+// (ties to even); black where the 2 x 2 neighbourhood does not exist.
+void NodeWarpSamples(const uint8_t* src, int rowBytes, int sw, int sh, const double* qx,
+                     const double* qy, int count, uint8_t* out);
+// The same one pixel at a time, as on processors without AVX2.
+void NodeWarpSamplesPlain(const uint8_t* src, int rowBytes, int sw, int sh, const double* qx,
+                          const double* qy, int count, uint8_t* out);

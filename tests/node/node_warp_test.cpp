@@ -799,3 +799,80 @@ TEST(NodeWarpRows, PixelOnANodeHasDistanceZero)
         EXPECT_NEAR(phi, std::pow(r2, mi), std::pow(r2, mi) * 0x1p-38);
     }
 }
+
+namespace {
+// The sample the plain way, from the library's Real48 rounding and nearbyint.
+void ReferenceSample(const std::vector<uint8_t>& src, int rowBytes, int sw, int sh, double qx,
+                     double qy, uint8_t* out)
+{
+    const double qr = (sh - 1) - qy;
+    if (!(qx >= 0 && qx < sw - 1 && qr >= 0 && qr < sh - 1)) {
+        out[0] = out[1] = out[2] = 0;
+        return;
+    }
+    const int x0 = static_cast<int>(std::trunc(qx)), y0 = static_cast<int>(std::trunc(qr));
+    const double fx = qx - x0, fy = qr - y0;
+    auto P = [&](int x, int y, int c) { return double(src[y * rowBytes + 3 * x + c]); };
+    for (int c = 0; c < 3; ++c) {
+        const double a = RoundReal48(P(x0, y0, c) + fx * (P(x0 + 1, y0, c) - P(x0, y0, c)));
+        const double b =
+            RoundReal48(P(x0, y0 + 1, c) + fx * (P(x0 + 1, y0 + 1, c) - P(x0, y0 + 1, c)));
+        out[c] = static_cast<uint8_t>(std::clamp(std::nearbyint(a + fy * (b - a)), 0.0, 255.0));
+    }
+}
+}  // namespace
+
+// Sampling: an interpolation on exactly half a level rounds to even, one a
+// hair above half a level rounds to it all the same (the Real48 store drops
+// the hair), positions on or past the last column or row are black, and
+// random positions agree with the plain formula, in both routines. The
+// source is 4 x 3 pixels with rows padded to 16 bytes, its last row last in
+// memory, so a read past a pixel pair would show under the sanitizers.
+TEST(NodeWarpSamples, TiesHairsEdgesAndRandomPositionsMatchThePlainFormula)
+{
+    const int sw = 4, sh = 3, rowBytes = 16;
+    std::vector<uint8_t> src(static_cast<size_t>(rowBytes) * sh, 0);
+    std::mt19937 rng(5);
+    for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < 3 * sw; ++x)
+            src[y * rowBytes + x] = static_cast<uint8_t>(rng());
+    // Bottom row: blue 0, 1, 2, 3 and green 3, 2, 1, 0 along x; red 255.
+    for (int x = 0; x < sw; ++x) {
+        src[3 * x] = static_cast<uint8_t>(x);
+        src[3 * x + 1] = static_cast<uint8_t>(3 - x);
+        src[3 * x + 2] = 255;
+    }
+    const double bottom = sh - 1.0;  // qy of the bottom row
+    std::vector<double> qx = {0.5,  1.5,  2.5, 0.5 + 0x1p-45, 1.5 + 0x1p-45, 3.0, 2.9999,
+                              -0.01, 0.0, 1.25, 0.75};
+    std::vector<double> qy = {bottom, bottom, bottom, bottom, bottom, bottom, bottom,
+                              bottom, 0.0,    1.5,    0.2};
+    std::uniform_real_distribution<double> ux(-0.5, sw - 0.5), uy(-0.5, sh - 0.5);
+    for (int k = 0; k < 200; ++k) {
+        qx.push_back(ux(rng));
+        qy.push_back(uy(rng));
+    }
+    const int count = static_cast<int>(qx.size());
+    std::vector<uint8_t> expected(3 * qx.size());
+    for (int k = 0; k < count; ++k)
+        ReferenceSample(src, rowBytes, sw, sh, qx[k], qy[k], &expected[3 * k]);
+    // The hand-worked ones: blue 0.5 -> 0, 1.5 -> 2, 2.5 -> 2; green 2.5 -> 2,
+    // 1.5 -> 2, 0.5 -> 0; the hairs as without them; the last column black.
+    const uint8_t worked[] = {0, 2, 255, 2, 2, 255, 2, 0, 255, 0, 2, 255, 2, 2, 255, 0, 0, 0};
+    ASSERT_TRUE(std::equal(std::begin(worked), std::end(worked), expected.begin()));
+    EXPECT_NE(expected[3 * 6 + 2], 0);  // just inside the last column
+    EXPECT_EQ(expected[3 * 7 + 2], 0);  // left of the first column
+    for (bool vector : {true, false}) {
+        std::vector<uint8_t> got(expected.size(), 77);
+        if (vector)
+            NodeWarpSamples(src.data(), rowBytes, sw, sh, qx.data(), qy.data(), count, got.data());
+        else
+            NodeWarpSamplesPlain(src.data(), rowBytes, sw, sh, qx.data(), qy.data(), count,
+                                 got.data());
+        for (int k = 0; k < count; ++k)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(got[3 * k + c], expected[3 * k + c])
+                    << (vector ? "vector" : "plain") << " sample " << k << " (" << qx[k] << ", "
+                    << qy[k] << ") channel " << c;
+    }
+}
