@@ -320,8 +320,10 @@ __attribute__((target("avx2"))) void SampleRun(const uint8_t* src, int rowBytes,
 {
     // A pixel's three bytes, and its right neighbour's, from the bytes 0..3
     // and 2..5 of the pair, as 32-bit lanes (-1 gives 0).
-    const __m128i left = _mm_setr_epi8(0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, -1, -1, -1, -1);
-    const __m128i right = _mm_setr_epi8(5, -1, -1, -1, 6, -1, -1, -1, 7, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i left =
+        _mm_setr_epi8(0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i right =
+        _mm_setr_epi8(5, -1, -1, -1, 6, -1, -1, -1, 7, -1, -1, -1, -1, -1, -1, -1);
     const __m256d zero = _mm256_setzero_pd();
     const __m256d big = _mm256_set1_pd(0x1p52);
     const __m256d most = _mm256_set1_pd(255.0);
