@@ -4,6 +4,8 @@
 #include <cstring>
 #include <algorithm>
 
+#include "images/cpu_features.h"
+
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #define QV_VECTOR_SCALING 1
@@ -310,11 +312,10 @@ void VerticalPassT(const uint8_t* src, int32_t srcRowBytes, uint8_t* dst, int32_
 
 bool g_vectorScaling = true;
 
-bool CpuHasAvx2()
+bool VectorScalingAvailable()
 {
 #ifdef QV_VECTOR_SCALING
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
+    return CpuHasAvx2();
 #else
     return false;
 #endif
@@ -340,7 +341,7 @@ struct RowReducer {
 bool VectorRowsUsable(const LinePlan& plan, int32_t n)
 {
     const size_t m = plan.Taps.size();
-    return g_vectorScaling && CpuHasAvx2() && !plan.Copy && !plan.Round && m < static_cast<size_t>(n) &&
+    return g_vectorScaling && VectorScalingAvailable() && !plan.Copy && !plan.Round && m < static_cast<size_t>(n) &&
            n <= 65535 && plan.Divisor == static_cast<uint64_t>(n);
 }
 

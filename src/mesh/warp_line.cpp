@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "images/cpu_features.h"
 #include "mesh/warp_pixel.h"
 
 using namespace warp_pixel;
@@ -303,11 +304,7 @@ WarpLineWork::WarpLineWork(int longest)
     Arrays.Kind = Arrays.I2 + stride;
 }
 
-bool VectorLineAvailable()
-{
-    static const bool available = __builtin_cpu_supports("avx2");
-    return available;
-}
+bool VectorLineAvailable() { return CpuHasAvx2(); }
 
 QV_AVX2 void ResampleLineVector(const uint8_t* source, int m, int n, const double* map,
                                 uint8_t* target, ptrdiff_t targetStep, WarpLineWork& work)

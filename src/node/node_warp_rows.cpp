@@ -6,6 +6,7 @@
 
 #include <immintrin.h>
 
+#include "images/cpu_features.h"
 #include "numerics/store_real48.h"
 
 namespace {
@@ -232,11 +233,6 @@ __attribute__((target("avx2"))) void FastGeneralRun(const NodeWarpNodes& nodes, 
 #undef QV_EACH
 #undef QV_AVX2
 
-bool HasAvx2()
-{
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
 
 // Built for AVX2 and for the baseline; the loader picks what the processor has.
 // Neither clone contracts or reorders arithmetic, so both give the same bits.
@@ -374,7 +370,7 @@ void NodeWarpSamplePositions(const NodeWarpNodes& nodes, const double* dy2, doub
     // against the 40-bit rounding boundary) was measured too: on AVX2
     // machines with a fast divider it costs the multiply-add units as much
     // as it saves, so it is not done.
-    if (nodes.InRange && nodes.Power.Kind == PowerKind::General && HasAvx2())
+    if (nodes.InRange && nodes.Power.Kind == PowerKind::General && CpuHasAvx2())
         return FastGeneralRun(nodes, dy2, py, u0, n, qx, qy);
     PlainSamplePositions(nodes, dy2, py, u0, n, qx, qy, flags);
 }
@@ -382,7 +378,7 @@ void NodeWarpSamplePositions(const NodeWarpNodes& nodes, const double* dy2, doub
 void NodeWarpSamples(const uint8_t* src, int rowBytes, int sw, int sh, const double* qx,
                      const double* qy, int count, uint8_t* out)
 {
-    if (HasAvx2())
+    if (CpuHasAvx2())
         return SampleRun(src, rowBytes, sw, sh, qx, qy, count, out);
     NodeWarpSamplesPlain(src, rowBytes, sw, sh, qx, qy, count, out);
 }

@@ -6,6 +6,7 @@
 
 #include <immintrin.h>
 
+#include "images/cpu_features.h"
 #include "images/error_box.h"
 #include "numerics/store_real48.h"
 
@@ -136,11 +137,6 @@ __attribute__((target("avx2"))) bool LineValuesAvx2(const double* xOut, double* 
     return LineValues(xOut, yOut, k, to, x0, slope, y0) || outside;
 }
 
-bool HasAvx2()
-{
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
 
 // y on the interval [idx, idx + 1] at x. A zero-width interval behaves as a
 // flat one: no division by zero.
@@ -200,7 +196,7 @@ private:
             std::fill(yOut + from, yOut + to, StoreReal48(Y1));
             return;
         }
-        const bool outside = HasAvx2() ? LineValuesAvx2(xOut, yOut, from, to, X0, Slope, Y0)
+        const bool outside = CpuHasAvx2() ? LineValuesAvx2(xOut, yOut, from, to, X0, Slope, Y0)
                                        : LineValues(xOut, yOut, from, to, X0, Slope, Y0);
         if (outside)
             for (int k = from; k < to; ++k)

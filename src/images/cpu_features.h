@@ -1,0 +1,9 @@
+// What the processor offers beyond the x86-64 baseline, asked once. The
+// vector routines are chosen at run time, so one build runs everywhere.
+#pragma once
+
+inline bool CpuHasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
