@@ -1,6 +1,7 @@
 #include "cli/cli_hooks.h"
 
 #include <cstdio>
+#include <exception>
 #include <unistd.h>
 
 #include "images/error_box.h"
@@ -49,4 +50,14 @@ int CliErrorCount() { return g_errors; }
 void CliMessage(const std::string& program, const std::string& text)
 {
     std::fprintf(stderr, "%s: %s\n", program.c_str(), text.c_str());
+}
+
+int RunCliTool(const std::string& program, int (*run)(int, char**), int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        CliMessage(program, e.what());
+        return 1;
+    }
 }

@@ -14,3 +14,7 @@ int CliErrorCount();
 // Prints "<program>: <text>" to standard error (the tool's own messages,
 // as opposed to those of the core).
 void CliMessage(const std::string& program, const std::string& text);
+
+// A tool's main: run(argc, argv), with an exception that escapes it
+// printed as the tool's message and ending the run with status 1.
+int RunCliTool(const std::string& program, int (*run)(int, char**), int argc, char** argv);

@@ -1,7 +1,6 @@
 // quorvix-convert INPUT OUTPUT: loads any picture the workstation reads and
 // saves it as BMP or TGA, chosen by OUTPUT's extension.
 #include <cstdio>
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -65,12 +64,4 @@ int Run(int argc, char** argv)
 }
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        CliMessage(kProgram, e.what());
-        return 1;
-    }
-}
+int main(int argc, char** argv) { return RunCliTool(kProgram, Run, argc, argv); }

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -202,10 +201,6 @@ int Run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        CliMessage(kProgram, e.what());
-        return kExitFailed;
-    }
+    static_assert(kExitFailed == 1);  // the status RunCliTool ends with
+    return RunCliTool(kProgram, Run, argc, argv);
 }

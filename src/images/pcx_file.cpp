@@ -138,11 +138,7 @@ bool ReadPcx()
         return true;
     }
 
-    const int64_t imageBytes = DibImageBytes(width, height, 24);
-    Pio.BitCount = 24;
-    Pio.DibImageBytes = static_cast<int32_t>(imageBytes);
-    Pio.DibRowBytes = static_cast<int32_t>(imageBytes / height);
-    Pio.DibHeaderBytes = 40;
+    SetDib24Layout(width, height);
     Pio.DecodedRowBytes = static_cast<int32_t>(bytesPerLine);
     Pio.DecodedSize = static_cast<int32_t>(height * 3 * bytesPerLine);
     Pio.InBufSize = static_cast<uint32_t>(Pio.DibRowBytes);
@@ -154,7 +150,7 @@ bool ReadPcx()
     CloseFile();
 
     Pio.Dib = CreatePackedDib(nullptr, static_cast<int32_t>(width), static_cast<int32_t>(height),
-                              static_cast<uint32_t>(imageBytes), 40, 24);
+                              static_cast<uint32_t>(Pio.DibImageBytes), 40, 24);
     if (!Pio.Dib) {
         ShowErrorBox(8, "Not Enought memory");
         return true;

@@ -37,6 +37,15 @@ bool IsPictureFileType(const std::string& extension)
            PictureTypeOf(extension) != PictureType::None;
 }
 
+void SetDib24Layout(int64_t width, int64_t height)
+{
+    const int64_t imageBytes = DibImageBytes(width, height, 24);
+    Pio.BitCount = 24;
+    Pio.DibImageBytes = static_cast<int32_t>(imageBytes);
+    Pio.DibRowBytes = static_cast<int32_t>(imageBytes / height);
+    Pio.DibHeaderBytes = 40;
+}
+
 bool RefusePictureSize(int64_t width, int64_t height, int64_t decodedBytes)
 {
     if (width == 0 || height == 0) {

@@ -28,6 +28,10 @@ constexpr int64_t kMaxPictureBytes = int64_t{1} << 30;
 // decoded size would exceed kMaxPictureBytes. True when refused.
 bool RefusePictureSize(int64_t width, int64_t height, int64_t decodedBytes);
 
+// The 24-bit packed DIB a decoder fills, for a size RefusePictureSize has
+// let through: bit count, image and row bytes, a 40-byte header.
+void SetDib24Layout(int64_t width, int64_t height);
+
 // Little-endian field readers for headers.
 inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t GetU32(const uint8_t* p)

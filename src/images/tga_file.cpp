@@ -164,11 +164,7 @@ bool ReadTga()
     if (RefusePictureSize(width, height, decodedSize))
         return true;
 
-    const int64_t imageBytes = DibImageBytes(width, height, 24);
-    Pio.BitCount = 24;
-    Pio.DibImageBytes = static_cast<int32_t>(imageBytes);
-    Pio.DibRowBytes = static_cast<int32_t>(imageBytes / height);
-    Pio.DibHeaderBytes = 40;
+    SetDib24Layout(width, height);
     Pio.DecodedRowBytes = 3 * width;
     Pio.DecodedSize = static_cast<int32_t>(decodedSize);
     Pio.InBufSize = static_cast<uint32_t>(Pio.DibRowBytes);
@@ -184,7 +180,8 @@ bool ReadTga()
     // The pixels are decoded straight into the packed picture's pixel area
     // (which is at least as large), then spread to padded rows in place: one
     // picture-sized block and one copy fewer than a separate decode buffer.
-    Pio.Dib = CreatePackedDib(nullptr, width, height, static_cast<uint32_t>(imageBytes), 40, 24);
+    Pio.Dib = CreatePackedDib(nullptr, width, height, static_cast<uint32_t>(Pio.DibImageBytes), 40,
+                              24);
     if (!Pio.Dib) {
         ShowErrorBox(8, "");
         return true;

@@ -153,13 +153,7 @@ TMeshDefsData BlendFrameMesh(const TMeshDefsData& leftMesh, const TMeshDefsData&
             out.Y[i] = StoreReal48(yl + (rightMesh.Y[i] - yl) / steps * done);
         }
     }
-    const double sx = width - 1.0;
-    const double sy = height - 1.0;
-    for (size_t i = 0; i < out.X.size(); ++i) {
-        out.X[i] = StoreReal48(out.X[i] * sx);
-        out.Y[i] = StoreReal48(out.Y[i] * sy);
-    }
-    return out;
+    return MeshInPixels(out, width, height);
 }
 
 uint8_t DissolveChannel(int a, int b, int32_t k, int32_t n)
