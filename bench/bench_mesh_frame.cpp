@@ -6,8 +6,8 @@
 
 #include <cmath>
 #include <cstring>
-#include <random>
 
+#include "bench_support.h"
 #include "images/raster_image.h"
 #include "mesh/mesh_defs.h"
 #include "mesh/mesh_frame.h"
@@ -16,16 +16,6 @@ namespace {
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 constexpr int kNodes = 10;
-
-void FillRandom(RasterImage& image, uint32_t seed)
-{
-    image.Init(kWidth, kHeight);
-    std::mt19937 rng(seed);
-    uint8_t* p = image.Lock();
-    for (int32_t k = 0; k < image.ImageSize; ++k)
-        p[k] = static_cast<uint8_t>(rng());
-    image.Unlock();
-}
 
 // A regular normalised grid; with phase, the interior nodes move by a smooth
 // field of up to a sixth of a cell.
@@ -64,9 +54,9 @@ MeshMorphSettings MorphSettings(int method)
 
 void BM_MeshMorphFrame(benchmark::State& state)
 {
-    RasterImage left, right, frame;
-    FillRandom(left, 1);
-    FillRandom(right, 2);
+    const RasterImage left = NoisePicture(kWidth, kHeight, 1);
+    const RasterImage right = NoisePicture(kWidth, kHeight, 2);
+    RasterImage frame;
     const TMeshDefsData leftMesh = Mesh(0.0);
     const TMeshDefsData rightMesh = Mesh(1.3);
     const MeshMorphSettings s = MorphSettings(static_cast<int>(state.range(0)));
@@ -75,23 +65,21 @@ void BM_MeshMorphFrame(benchmark::State& state)
             state.SkipWithError("MeshFrame failed");
         benchmark::DoNotOptimize(frame.Lock());
     }
-    state.counters["Mpx/s"] = benchmark::Counter(
-        static_cast<double>(kWidth) * kHeight * state.iterations() / 1e6, benchmark::Counter::kIsRate);
+    ReportMegapixels(state, static_cast<double>(kWidth) * kHeight);
 }
 BENCHMARK(BM_MeshMorphFrame)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 void BM_CrossDissolve(benchmark::State& state)
 {
-    RasterImage a, b, frame;
-    FillRandom(a, 3);
-    FillRandom(b, 4);
+    const RasterImage a = NoisePicture(kWidth, kHeight, 3);
+    const RasterImage b = NoisePicture(kWidth, kHeight, 4);
+    RasterImage frame;
     frame.Init(kWidth, kHeight);
     for (auto _ : state) {
         CrossDissolve(a, b, 3, 5, frame);
         benchmark::DoNotOptimize(frame.Lock());
     }
-    state.counters["Mpx/s"] = benchmark::Counter(
-        static_cast<double>(kWidth) * kHeight * state.iterations() / 1e6, benchmark::Counter::kIsRate);
+    ReportMegapixels(state, static_cast<double>(kWidth) * kHeight);
 }
 BENCHMARK(BM_CrossDissolve)->Unit(benchmark::kMillisecond);
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <random>
 
+#include "bench_support.h"
 #include "node/node_defs.h"
 #include "node/node_warp.h"
 
@@ -58,9 +59,7 @@ void BM_NodeWarp(benchmark::State& state)
             state.SkipWithError("node warp failed");
         benchmark::DoNotOptimize(output.Lock());
     }
-    state.counters["Mpx/s"] = benchmark::Counter(
-        static_cast<double>(kWidth) * kHeight * static_cast<double>(state.iterations()) / 1e6,
-        benchmark::Counter::kIsRate);
+    ReportMegapixels(state, static_cast<double>(kWidth) * kHeight);
     state.SetLabel("mi = " + std::to_string(mi).substr(0, 4));
 }
 

@@ -4,28 +4,16 @@
 // whole cost even while other work shares the machine.
 #include <benchmark/benchmark.h>
 
-#include <random>
 
+#include "bench_support.h"
 #include "images/display_scale.h"
 
 namespace {
 
-RasterImage Noise(int w, int h)
-{
-    RasterImage img;
-    img.Init(w, h);
-    std::mt19937 gen(42);
-    uint8_t* p = img.Lock();
-    for (int32_t i = 0; i < img.ImageSize; ++i)
-        p[i] = static_cast<uint8_t>(gen());
-    img.Unlock();
-    return img;
-}
-
 template <void (*Scale)(const RasterImage&, RasterImage&)>
 void Run(benchmark::State& state)
 {
-    const RasterImage src = Noise(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const RasterImage src = NoisePicture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 42);
     RasterImage dst;
     dst.Init(static_cast<int>(state.range(2)), static_cast<int>(state.range(3)));
     for (auto _ : state) {
@@ -34,8 +22,7 @@ void Run(benchmark::State& state)
         benchmark::ClobberMemory();
     }
     const double outPixels = static_cast<double>(dst.Width()) * dst.Height();
-    state.counters["Mpx/s"] = benchmark::Counter(outPixels * 1e-6 * static_cast<double>(state.iterations()),
-                                                 benchmark::Counter::kIsRate);
+    ReportMegapixels(state, outPixels);
 }
 
 // The same reductions with the AVX2 row path turned off.

@@ -7,8 +7,8 @@
 
 #include <cmath>
 #include <cstdint>
-#include <random>
 
+#include "bench_support.h"
 #include "images/raster_image.h"
 #include "mesh/mesh_defs.h"
 #include "mesh/two_pass_warp.h"
@@ -17,15 +17,6 @@ namespace {
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 constexpr int kNodes = 10;
-
-void FillRandom(RasterImage& image, uint32_t seed)
-{
-    std::mt19937 rng(seed);
-    uint8_t* p = image.Lock();
-    for (int32_t k = 0; k < image.ImageSize; ++k)
-        p[k] = static_cast<uint8_t>(rng());
-    image.Unlock();
-}
 
 // A regular grid over the picture in pixels; with displace, the interior
 // nodes move by a smooth field of up to a sixth of a cell.
@@ -53,11 +44,9 @@ void BM_TwoPassWarp(benchmark::State& state)
 {
     const int method = static_cast<int>(state.range(0));
     SetVectorWarp(state.range(1) != 0);
-    RasterImage src;
+    const RasterImage src = NoisePicture(kWidth, kHeight, 7);
     RasterImage dst;
-    src.Init(kWidth, kHeight);
     dst.Init(kWidth, kHeight);
-    FillRandom(src, 7);
     const TMeshDefsData srcMesh = PixelMesh(false);
     const TMeshDefsData dstMesh = PixelMesh(true);
     for (auto _ : state) {
@@ -65,9 +54,7 @@ void BM_TwoPassWarp(benchmark::State& state)
         benchmark::DoNotOptimize(dst.Lock());
         benchmark::ClobberMemory();
     }
-    state.counters["Mpx/s"] = benchmark::Counter(
-        static_cast<double>(kWidth) * kHeight * static_cast<double>(state.iterations()) / 1e6,
-        benchmark::Counter::kIsRate);
+    ReportMegapixels(state, static_cast<double>(kWidth) * kHeight);
     SetVectorWarp(true);
 }
 }  // namespace

@@ -118,12 +118,7 @@ TEST(PcxRead, RefusalsShowTheirText)
     for (const Case& c : cases) {
         ErrorCapture cap;
         EXPECT_EQ(LoadPcx(dir, c.bytes, cap, c.name), RgbPicture{}) << c.name;
-        ASSERT_EQ(cap.Count(), 1u) << c.name;
-        EXPECT_EQ(cap.LastCode(), c.code) << c.name;
-        if (!c.text.empty())
-            EXPECT_EQ(cap.LastText(), c.text) << c.name;
-        else
-            EXPECT_NE(cap.LastText().find(dir.File(c.name)), std::string::npos) << cap.LastText();
+        ExpectOneRefusal(cap, c.name, c.code, c.text, dir.File(c.name));
         EXPECT_EQ(Pio.Decoded, nullptr);
         EXPECT_FALSE(Pio.FileOpen);
     }

@@ -70,6 +70,19 @@ inline RgbPicture DecodeWith(const std::string& command)
 
 inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
+// The one message a refused picture file gives: its code, and its text, or
+// (where the text is not fixed) one that names the file at path.
+inline void ExpectOneRefusal(const ErrorCapture& cap, const std::string& name, int code,
+                             const std::string& text, const std::string& path)
+{
+    ASSERT_EQ(cap.Count(), 1u) << name;
+    EXPECT_EQ(cap.LastCode(), code) << name;
+    if (!text.empty())
+        EXPECT_EQ(cap.LastText(), text) << name;
+    else
+        EXPECT_NE(cap.LastText().find(path), std::string::npos) << cap.LastText();
+}
+
 inline RgbPicture ToRgb(const RasterImage& image)
 {
     RgbPicture p;
