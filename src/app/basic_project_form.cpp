@@ -13,6 +13,7 @@
 #include "app/program_folder.h"
 #include "app/project_fields.h"
 #include "app/resu_form.h"
+#include "app/settings_commands.h"
 #include "images/error_box.h"
 #include "images/picture_file.h"
 #include "mesh/mesh_frame.h"
@@ -44,7 +45,10 @@ TBasicProjectForm::TBasicProjectForm(TMainMorfForm* owner, ProjectKind kind, con
     layout->addWidget(Summary);
     UpdateSummary();
     resize(420, 160);
+    SettingsMenu = CreateSettingsMenu(*this);
 }
+
+QList<MergedMenu> TBasicProjectForm::MergedMenus() { return {{kSettingsMenuGroup, SettingsMenu}}; }
 
 namespace {
 const QWidget* FrameOf(const QWidget* w)

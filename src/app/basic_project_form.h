@@ -41,6 +41,10 @@ public:
     void MorfOne_(int frame) override { Preview(frame, 0, 1); }
     void WarpRigh(int frame) override { Preview(frame, 1, 0); }
     void GenerateAnimation() override;
+    QList<MergedMenu> MergedMenus() override;
+    QSize LeftPictureSize() const override { return SizeOf(LeftPicture); }
+    QSize RightPictureSize() const override { return SizeOf(RightPicture); }
+    void EnviromentApplied() override { UpdateSummary(); }
 
     // Writes the project to fileName; true on failure (message shown).
     bool SaveProj(const QString& fileName);
@@ -71,12 +75,17 @@ private:
     QRect ResultPlacement() const;
     void UpdateSummary();
     QWidget* Frame() const;
+    static QSize SizeOf(const RasterImage& picture)
+    {
+        return picture.Allocated ? QSize(picture.Width(), picture.Height()) : QSize(0, 0);
+    }
 
     ProjectRecord Rec;
     QString Name;
     bool FromFile = false;
     bool Modified = false;
     QLabel* Summary = nullptr;
+    QMenu* SettingsMenu = nullptr;
     QRect SavedResult;
     // Pictures in memory, loaded from the record's names when first needed.
     RasterImage LeftPicture, RightPicture;

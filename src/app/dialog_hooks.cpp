@@ -1,5 +1,6 @@
 #include "app/dialog_hooks.h"
 
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QRegularExpression>
 
@@ -49,4 +50,14 @@ QMessageBox::StandardButton RunYesNoCancel(QWidget* parent, const QString& title
         return Dialogs().AskYesNoCancel(parent, title, text);
     return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                                  QMessageBox::Yes);
+}
+
+std::optional<QColor> RunColourDialog(QWidget* parent, const QColor& initial)
+{
+    if (Dialogs().ChooseColour)
+        return Dialogs().ChooseColour(parent, initial);
+    const QColor chosen = QColorDialog::getColor(initial, parent);
+    if (!chosen.isValid())
+        return std::nullopt;
+    return chosen;
 }

@@ -4,9 +4,11 @@
 // real dialog.
 #pragma once
 
+#include <QColor>
 #include <QMessageBox>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -24,6 +26,8 @@ struct DialogHooks {
     std::function<int(QWidget* parent)> ChooseWarpMethod;
     // The box of the application-wide exception hook.
     std::function<void(const QString& text)> ExceptionBox;
+    // The colour dialog: the chosen colour, or none when cancelled.
+    std::function<std::optional<QColor>(QWidget* parent, const QColor& initial)> ChooseColour;
 };
 
 DialogHooks& Dialogs();
@@ -31,6 +35,7 @@ DialogHooks& Dialogs();
 QString RunOpenFileDialog(QWidget* parent, const QString& title, const QString& startPath, const QString& filter);
 QString RunSaveFileDialog(QWidget* parent, const QString& title, const QString& startPath, const QString& filter);
 QMessageBox::StandardButton RunYesNoCancel(QWidget* parent, const QString& title, const QString& text);
+std::optional<QColor> RunColourDialog(QWidget* parent, const QColor& initial);
 
 // The project file filter of the open and save dialogs.
 inline const char* kProjectFilter = "PRJ - Quorvix project file (*.prj)";

@@ -3,7 +3,9 @@
 // result, 3 node result. A result window stands for its owner project.
 #pragma once
 
+#include <QList>
 #include <QPointer>
+#include <QSize>
 #include <QWidget>
 #include <cstdint>
 
@@ -14,6 +16,16 @@ enum WindowKindCode : uint8_t {
     kNodeProjectWindow = 1,
     kMeshResultWindow = 2,
     kNodeResultWindow = 3,
+};
+
+class QMenu;
+
+// A menu that a project window lends the main window's menu bar while it is
+// active. Menus stand in the bar by merge group; one of the window's menus
+// takes the place of the main window's menu of the same group.
+struct MergedMenu {
+    int Group;
+    QMenu* Menu;
 };
 
 class TEditAnceForm : public QWidget {
@@ -41,6 +53,28 @@ public:
     virtual void GenerateAnimation() {}
     // The show flags of the record changed: redraw the views.
     virtual void ShowFlagsChanged() {}
+    // The menus merged into the main window's menu bar while the project or
+    // its result window is active.
+    virtual QList<MergedMenu> MergedMenus() { return {}; }
+
+    // What the settings dialogs need of the picture views. Sizes of the
+    // start and end pictures in pixels (empty without a picture).
+    virtual QSize LeftPictureSize() const { return {}; }
+    virtual QSize RightPictureSize() const { return {}; }
+    // Outer size of a picture view; an invalid size means the window has no
+    // views and the record's pane size stands.
+    virtual QSize ViewOuterSize(bool /*left*/) const { return {}; }
+    // The environment dialog ended with OK: the views take the record's zoom
+    // quality, fit, outer sizes (pane + 28), drawing settings and zoom
+    // factors, then recompute and repaint.
+    virtual void EnviromentApplied() {}
+    // The environment dialog was cancelled: the views repaint.
+    virtual void RepaintViews() {}
+    // Node projects: both views take the radius mode (after every OK of the
+    // morph settings), and recompute their radii and repaint (when the
+    // dialog has ended).
+    virtual void SetViewsRadiusMode(uint8_t /*mode*/) {}
+    virtual void RecomputeRadii() {}
 
     // The result window of a project window (null for none and for result windows).
     TEditAnceForm* ResultWindow() const { return Result; }

@@ -23,9 +23,12 @@
 #include "app/cursor_file.h"
 #include "app/dialog_hooks.h"
 #include "app/edit_ance_form.h"
+#include "app/envi_form.h"
 #include "app/program_folder.h"
 #include "app/progress_panel.h"
 #include "app/project_fields.h"
+#include "app/sele_path_form.h"
+#include "app/sett_form.h"
 #include "app/tool_glyphs.h"
 #include "app/warp_mode_form.h"
 #include "images/error_box.h"
@@ -55,7 +58,15 @@ TMainMorfForm::TMainMorfForm(QWidget* parent) : QMainWindow(parent)
     CreateMenus();
     CreateToolBars();
     CreateStatusBar();
+    // The dialogs, hidden until needed, in their order of creation.
     WarpMode = new TWarpModeForm(this);
+    MeshSett = new TMeshSettForm(this);
+    MeshEnvi = new TMeshEnviForm(this);
+    NodeEnvi = new TNodeEnviForm(this);
+    NodeSett = new TNodeSettForm(this);
+    SelePath = new TSelePathForm(this);
+    MeshSett->SetPathForm(SelePath);
+    NodeSett->SetPathForm(SelePath);
 
     Progress = std::make_unique<TProgressDisplay>(this, PNProgress);
     PreviousProgress = SetProgressDisplay(Progress.get());
@@ -256,6 +267,27 @@ void TMainMorfForm::CreateMenus()
     help->setObjectName(QStringLiteral("Help1"));
     help->addAction(Index1);
     help->addAction(About1);
+
+    OwnMenus = {{0, file}, {5, view}, {10, window}, {15, help}};
+}
+
+void TMainMorfForm::MergeMenus(TEditAnceForm* project)
+{
+    const QList<MergedMenu> lent = project ? project->MergedMenus() : QList<MergedMenu>();
+    QList<MergedMenu> shown = lent;
+    for (const MergedMenu& own : OwnMenus) {
+        const bool replaced =
+            std::any_of(lent.begin(), lent.end(), [&](const MergedMenu& m) { return m.Group == own.Group; });
+        if (!replaced)
+            shown.append(own);
+    }
+    std::stable_sort(shown.begin(), shown.end(),
+                     [](const MergedMenu& a, const MergedMenu& b) { return a.Group < b.Group; });
+    QMenuBar* bar = menuBar();
+    for (QAction* a : bar->actions())
+        bar->removeAction(a);
+    for (const MergedMenu& m : shown)
+        bar->addMenu(m.Menu);
 }
 
 void TMainMorfForm::CreateToolBars()
@@ -468,8 +500,7 @@ void TMainMorfForm::ActivateProject(TEditAnceForm* project)
     Applying = true;
     ShownProject = project;
     SetProjectCommandsEnabled(true);
-    SEPrevFram->setMaximum(std::clamp(TotalFramesOf(*record), 1, kMaxFrames));
-    SEPrevFram->setValue(std::clamp(CurrentFrameOf(*record), 1, SEPrevFram->maximum()));
+    SetFrameRange(TotalFramesOf(*record), CurrentFrameOf(*record));
 
     const uint8_t tool = record->Common().Tool;
     const bool mesh = record->Kind == ProjectKind::Mesh;
@@ -492,6 +523,15 @@ void TMainMorfForm::ActivateProject(TEditAnceForm* project)
     Applying = false;
 }
 
+void TMainMorfForm::SetFrameRange(int32_t totalFrames, int32_t currentFrame)
+{
+    const bool applying = Applying;
+    Applying = true;
+    SEPrevFram->setMaximum(std::clamp(totalFrames, 1, kMaxFrames));
+    SEPrevFram->setValue(std::clamp(currentFrame, 1, SEPrevFram->maximum()));
+    Applying = applying;
+}
+
 void TMainMorfForm::DeActivateProject()
 {
     ShownProject = nullptr;
@@ -504,6 +544,7 @@ void TMainMorfForm::SubWindowChanged()
 {
     BringPairForward();
     TEditAnceForm* project = ActiveProject();
+    MergeMenus(project);
     if (project && project->Record()) {
         if (project != ShownProject)
             ActivateProject(project);

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <memory>
 
+#include "app/edit_ance_form.h"
 #include "project/project_record.h"
 
 class QAction;
@@ -21,6 +22,11 @@ class TEditAnceForm;
 class TProgressPanel;
 class TProgressDisplay;
 class TWarpModeForm;
+class TMeshSettForm;
+class TMeshEnviForm;
+class TNodeEnviForm;
+class TNodeSettForm;
+class TSelePathForm;
 class ProgressDisplay;
 
 class TMainMorfForm : public QMainWindow {
@@ -64,6 +70,16 @@ public:
     QSpinBox* FrameSpinEdit() const { return SEPrevFram; }
     TProgressPanel* ProgressPanel() const { return PNProgress; }
     TWarpModeForm* WarpModeForm() const { return WarpMode; }
+    // The settings dialogs, one each for the whole run.
+    TMeshSettForm* MeshSettForm() const { return MeshSett; }
+    TMeshEnviForm* MeshEnviForm() const { return MeshEnvi; }
+    TNodeEnviForm* NodeEnviForm() const { return NodeEnvi; }
+    TNodeSettForm* NodeSettForm() const { return NodeSett; }
+    TSelePathForm* SelePathForm() const { return SelePath; }
+
+    // The frame spin edit's upper limit and value, as a project's settings
+    // give them; not written back to the project.
+    void SetFrameRange(int32_t totalFrames, int32_t currentFrame);
 
 public slots:
     // Text of status panel 0 (the result view's pixel read-out).
@@ -85,6 +101,9 @@ private:
     void ShowToggleClick(bool first, bool down);
     void FrameChanged(int value);
     void ArrangeIcons();
+    // Puts the menus of project (none: only this window's own) into the
+    // menu bar in merge-group order.
+    void MergeMenus(TEditAnceForm* project);
     QAction* NewAction(const char* objectName, const QString& text, const QString& hint);
 
     int ProjectCounter = 0;
@@ -93,6 +112,13 @@ private:
 
     QMdiArea* MDIArea = nullptr;
     TWarpModeForm* WarpMode = nullptr;
+    TMeshSettForm* MeshSett = nullptr;
+    TMeshEnviForm* MeshEnvi = nullptr;
+    TNodeEnviForm* NodeEnvi = nullptr;
+    TNodeSettForm* NodeSett = nullptr;
+    TSelePathForm* SelePath = nullptr;
+    // This window's own menus with their merge groups.
+    QList<MergedMenu> OwnMenus;
     QToolBar* TBFile = nullptr;
     QToolBar* TBTool = nullptr;
     QToolBar* TBMorf = nullptr;
