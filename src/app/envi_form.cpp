@@ -217,7 +217,7 @@ void TEnviForm::Fill(ProjectRecord& record, const EnviSizes& sizes)
     else
         FillView(record.Node.View, sizes);
     FillKind(record);
-    Tabs->setCurrentIndex(0);
+    ShowFirstPage(EDStarPictWidt);
     SetTarget(&record);
 }
 

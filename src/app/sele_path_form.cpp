@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QStorageInfo>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -74,10 +75,17 @@ TSelePathForm::TSelePathForm(QWidget* parent) : QDialog(parent)
         DLBSelePath->hideColumn(column);
     DLBSelePath->header()->hide();
     DLBSelePath->setFixedSize(300, 260);
-    // Folders are read in the background: keep the current one in sight as
-    // the rows above it arrive.
-    connect(Model, &QFileSystemModel::directoryLoaded, DLBSelePath,
-            [this] { DLBSelePath->scrollTo(DLBSelePath->currentIndex()); });
+    // Folders are read and sorted in the background: once the folders
+    // above the current one have settled, bring it into sight again.
+    auto* settle = new QTimer(this);
+    settle->setSingleShot(true);
+    settle->setInterval(100);
+    connect(settle, &QTimer::timeout, this, &TSelePathForm::Reveal);
+    connect(Model, &QFileSystemModel::directoryLoaded, settle, [this, settle](const QString& loaded) {
+        const QString current = Directory();
+        if (current == loaded || current.startsWith(WithSeparator(loaded)))
+            settle->start();
+    });
 
     BTOK = new QPushButton(QStringLiteral("&OK"), this);
     BTOK->setObjectName(QStringLiteral("BTOK"));
@@ -117,8 +125,15 @@ void TSelePathForm::ShowFolder(const QString& folder)
     Shown = folder;
     const QModelIndex index = Model->index(folder);
     DLBSelePath->setCurrentIndex(index);
-    DLBSelePath->expand(index);
-    DLBSelePath->scrollTo(index);
+    Reveal();
+}
+
+void TSelePathForm::Reveal()
+{
+    const QModelIndex current = DLBSelePath->currentIndex();
+    for (QModelIndex i = current; i.isValid(); i = i.parent())
+        DLBSelePath->expand(i);
+    DLBSelePath->scrollTo(current);
 }
 
 void TSelePathForm::DriveChosen(int index)

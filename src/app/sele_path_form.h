@@ -29,6 +29,8 @@ public:
 private:
     void DriveChosen(int index);
     void ShowFolder(const QString& folder);
+    // Opens the folders above the current one and scrolls it into sight.
+    void Reveal();
     QFileSystemModel* Model;
     QString Shown;
 };

@@ -219,7 +219,7 @@ void TSettForm::Fill(ProjectRecord& record, QSize leftPicture, QSize rightPictur
     else
         FillMorph(record.Node.Morph);
     FillWarping(record);
-    Tabs->setCurrentIndex(0);
+    ShowFirstPage(EDOutpPath);
     SetTarget(&record);
 }
 

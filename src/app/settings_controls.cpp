@@ -48,6 +48,13 @@ QVBoxLayout* TSettingsDialog::AddPage(const QString& title)
     return layout;
 }
 
+void TSettingsDialog::ShowFirstPage(QLineEdit* first)
+{
+    Tabs->setCurrentIndex(0);
+    first->setFocus();
+    first->selectAll();
+}
+
 void TSettingsDialog::OKClick()
 {
     if (!Target)

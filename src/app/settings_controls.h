@@ -44,6 +44,8 @@ protected:
     virtual bool Store(ProjectRecord& record) = 0;
     // A new page with a vertical layout.
     QVBoxLayout* AddPage(const QString& title);
+    // The dialog opens on its first page with the focus in first.
+    void ShowFirstPage(QLineEdit* first);
 
 private:
     void OKClick();
