@@ -18,21 +18,6 @@
 
 namespace {
 
-QCheckBox* NewCheck(const char* name, const QString& caption, QWidget* parent)
-{
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(QString::fromLatin1(name));
-    return box;
-}
-
-QSpinBox* NewSpin(const char* name, int low, int high, QWidget* parent)
-{
-    auto* spin = new QSpinBox(parent);
-    spin->setObjectName(QString::fromLatin1(name));
-    spin->setRange(low, high);
-    return spin;
-}
-
 QColor ToQColor(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 uint32_t FromQColor(const QColor& c)

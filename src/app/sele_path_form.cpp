@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "app/program_folder.h"
+#include "app/settings_controls.h"
 
 namespace {
 
@@ -87,18 +88,8 @@ TSelePathForm::TSelePathForm(QWidget* parent) : QDialog(parent)
             settle->start();
     });
 
-    BTOK = new QPushButton(QStringLiteral("&OK"), this);
-    BTOK->setObjectName(QStringLiteral("BTOK"));
-    BTOK->setDefault(true);
-    BTCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    BTCancel->setObjectName(QStringLiteral("BTCancel"));
+    QHBoxLayout* buttons = NewOKCancelRow(this, BTOK, BTCancel);
     connect(BTOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BTCancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BTOK);
-    buttons->addWidget(BTCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(DCBSeleDrive);
     layout->addWidget(DLBSelePath);

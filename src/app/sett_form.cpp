@@ -33,22 +33,6 @@ constexpr OutputTypeRadio kOutputTypes[] = {
 
 constexpr int kMaxFrame = 32768;
 
-QRadioButton* NewRadio(const char* name, const QString& caption, QWidget* parent)
-{
-    auto* radio = new QRadioButton(caption, parent);
-    radio->setObjectName(QString::fromLatin1(name));
-    return radio;
-}
-
-QSpinBox* NewSpin(const char* name, int low, int high, QWidget* parent)
-{
-    auto* spin = new QSpinBox(parent);
-    spin->setObjectName(QString::fromLatin1(name));
-    spin->setRange(low, high);
-    spin->setMinimumWidth(90);
-    return spin;
-}
-
 // A group box whose radio buttons lie in one row.
 QGroupBox* RadioRow(const QString& title, std::initializer_list<QRadioButton*> radios, QWidget* parent,
                     bool vertical = false)
@@ -139,6 +123,8 @@ TSettForm::TSettForm(QWidget* parent, const QString& caption) : TSettingsDialog(
     SELastFram = NewSpin("SELastFram", 1, kMaxFrame, frames);
     SECurrFram = NewSpin("SECurrFram", 1, kMaxFrame, frames);
     SEDelaFram = NewSpin("SEDelaFram", 1, std::numeric_limits<int32_t>::max(), frames);
+    for (QSpinBox* spin : {SETotaFram, SEFirsFram, SELastFram, SECurrFram, SEDelaFram})
+        spin->setMinimumWidth(90);
     auto* framesGrid = new QGridLayout(frames);
     const std::pair<const char*, QSpinBox*> spins[] = {
         {"&Total:", SETotaFram}, {"&First:", SEFirsFram}, {"La&st:", SELastFram}, {"&Current:", SECurrFram}};
@@ -319,6 +305,7 @@ TNodeSettForm::TNodeSettForm(QWidget* parent) : TSettForm(parent, QStringLiteral
     auto* parameters = new QGroupBox(QStringLiteral(" Warp parametrs "), page);
     EDMi__ = NewEdit("EDMi__", parameters, 90);
     SERadi = NewSpin("SERadi", 0, 1000, parameters);
+    SERadi->setMinimumWidth(90);
     auto* grid = new QGridLayout(parameters);
     grid->addWidget(NewLabel(QStringLiteral("Exponent mi:"), EDMi__, parameters), 0, 0);
     grid->addWidget(EDMi__, 0, 1);

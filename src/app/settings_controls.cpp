@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QHBoxLayout>
@@ -9,6 +10,8 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -23,16 +26,8 @@ TSettingsDialog::TSettingsDialog(QWidget* parent) : QDialog(parent)
                    Qt::MSWindowsFixedSizeDialogHint);
     Tabs = new QTabWidget(this);
     Tabs->setObjectName(QStringLiteral("PageControl1"));
-    BTOK = NewButton("BTOK", QStringLiteral("&OK"), this);
-    BTOK->setDefault(true);
-    BTCancel = NewButton("BTCancel", QStringLiteral("&Cancel"), this);
+    QHBoxLayout* buttons = NewOKCancelRow(this, BTOK, BTCancel);
     connect(BTOK, &QPushButton::clicked, this, &TSettingsDialog::OKClick);
-    connect(BTCancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BTOK);
-    buttons->addWidget(BTCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Tabs);
     layout->addLayout(buttons);
@@ -233,6 +228,41 @@ QLabel* NewLabel(const QString& caption, QWidget* buddy, QWidget* parent)
     if (buddy)
         label->setBuddy(buddy);
     return label;
+}
+
+QCheckBox* NewCheck(const char* name, const QString& caption, QWidget* parent)
+{
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+}
+
+QRadioButton* NewRadio(const char* name, const QString& caption, QWidget* parent)
+{
+    auto* radio = new QRadioButton(caption, parent);
+    radio->setObjectName(QString::fromLatin1(name));
+    return radio;
+}
+
+QSpinBox* NewSpin(const char* name, int low, int high, QWidget* parent)
+{
+    auto* spin = new QSpinBox(parent);
+    spin->setObjectName(QString::fromLatin1(name));
+    spin->setRange(low, high);
+    return spin;
+}
+
+QHBoxLayout* NewOKCancelRow(QDialog* dialog, QPushButton*& ok, QPushButton*& cancel)
+{
+    ok = NewButton("BTOK", QStringLiteral("&OK"), dialog);
+    ok->setDefault(true);
+    cancel = NewButton("BTCancel", QStringLiteral("&Cancel"), dialog);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
 }
 
 bool ReadIntegers(const QList<std::pair<QLineEdit*, int32_t*>>& fields)

@@ -16,9 +16,13 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
+class QSpinBox;
 class QTabWidget;
 class QVBoxLayout;
 
@@ -99,6 +103,12 @@ void ConnectMatchButtons(QPushButton* image, QPushButton* ratio, QLineEdit* widt
 QLineEdit* NewEdit(const char* name, QWidget* parent, int width = 50);
 QPushButton* NewButton(const char* name, const QString& caption, QWidget* parent);
 QLabel* NewLabel(const QString& caption, QWidget* buddy, QWidget* parent);
+QCheckBox* NewCheck(const char* name, const QString& caption, QWidget* parent);
+QRadioButton* NewRadio(const char* name, const QString& caption, QWidget* parent);
+QSpinBox* NewSpin(const char* name, int low, int high, QWidget* parent);
+// The "&OK" (default) and "&Cancel" buttons of a dialog, right-aligned in a
+// row; Cancel rejects the dialog, OK is the caller's to connect.
+QHBoxLayout* NewOKCancelRow(QDialog* dialog, QPushButton*& ok, QPushButton*& cancel);
 
 // Integer reads of the OK checks: the edits in order, into their targets,
 // until one cannot be read; false then (the rest keep their values).
