@@ -6,7 +6,7 @@
 #   make fuzz   build the picture reader fuzzers with clang and run each FUZZ_TIME seconds
 
 PACKAGES := cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
-            libbenchmark-dev imagemagick netpbm ffmpeg xvfb xauth
+            libbenchmark-dev libspng-dev libjpeg62-turbo-dev imagemagick netpbm ffmpeg xvfb xauth
 
 ifeq ($(SANITIZE),1)
 BUILD_DIR := build-sanitize
@@ -74,14 +74,15 @@ bench: configure
 # the picture fixtures. Crashing inputs land in build-fuzz/crashes/.
 FUZZ_TIME ?= 120
 FUZZ_DIR := build-fuzz
+FUZZ_READERS := bmp tga pcx png jpg
 fuzz:
 	@command -v clang++ >/dev/null || { echo "make fuzz needs clang: apt-get install -y clang libclang-rt-14-dev"; exit 1; }
 	@mkdir -p $(FUZZ_DIR)/crashes
-	@for t in bmp tga pcx; do \
+	@for t in $(FUZZ_READERS); do \
 	  clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -Isrc -Ifuzz \
-	    fuzz/fuzz_$$t.cpp src/images/*.cpp -o $(FUZZ_DIR)/fuzz_$$t || exit 1; \
+	    fuzz/fuzz_$$t.cpp src/images/*.cpp -lspng -ljpeg -o $(FUZZ_DIR)/fuzz_$$t || exit 1; \
 	done
-	@for t in bmp tga pcx; do \
+	@for t in $(FUZZ_READERS); do \
 	  mkdir -p $(FUZZ_DIR)/corpus_$$t; \
 	  cp tests/fixtures/pictures/*.$$t $(FUZZ_DIR)/corpus_$$t/ 2>/dev/null; \
 	  $(FUZZ_DIR)/fuzz_$$t -max_total_time=$(FUZZ_TIME) -rss_limit_mb=4096 -print_final_stats=1 \

@@ -1,5 +1,5 @@
 // quorvix-convert INPUT OUTPUT: loads any picture the workstation reads and
-// saves it as BMP or TGA, chosen by OUTPUT's extension.
+// saves it as BMP, TGA or PNG, chosen by OUTPUT's extension.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,8 +14,9 @@ constexpr const char* kProgram = "quorvix-convert";
 void PrintUsage(std::FILE* to)
 {
     std::fputs("Usage: quorvix-convert [--quiet] INPUT OUTPUT\n"
-               "Loads a BMP (.bmp, .dib, .rle), TGA (.tga) or PCX (.pcx) picture and saves it\n"
-               "as BMP or TGA, chosen by the extension of OUTPUT.\n"
+               "Loads a BMP (.bmp, .dib, .rle), TGA (.tga), PCX (.pcx), PNG (.png) or JPEG\n"
+               "(.jpg, .jpeg) picture and saves it as BMP, TGA or PNG, chosen by the\n"
+               "extension of OUTPUT.\n"
                "  --quiet   no progress display\n"
                "  --help    this text\n"
                "Exit status: 0 converted, 1 failed, 2 bad usage.\n",
@@ -52,8 +53,12 @@ int Run(int argc, char** argv)
 
     RasterImage image;
     LoadPicture(files[0], image);
-    if (!image.Allocated)
+    if (!image.Allocated) {
+        const size_t dot = files[0].find_last_of("./");
+        if (dot == std::string::npos || files[0][dot] != '.' || !IsPictureFileType(files[0].substr(dot)))
+            CliMessage(kProgram, UnreadablePictureMessage(files[0]));
         return 1;
+    }
     if (SavePicture(files[1], image)) {
         // PCX output fails without a message of its own.
         if (CliErrorCount() == 0)

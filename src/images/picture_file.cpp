@@ -26,6 +26,10 @@ PictureType PictureTypeOf(const std::string& fileName)
         return PictureType::Tga;
     if (ext == ".pcx")
         return PictureType::Pcx;
+    if (ext == ".png")
+        return PictureType::Png;
+    if (ext == ".jpg" || ext == ".jpeg")
+        return PictureType::Jpeg;
     return PictureType::None;
 }
 
@@ -37,6 +41,12 @@ bool IsPictureFileType(const std::string& extension)
            PictureTypeOf(extension) != PictureType::None;
 }
 
+std::string UnreadablePictureMessage(const std::string& fileName)
+{
+    return "Pictures of this type cannot be read: " + fileName +
+           "\nReadable types: BMP (.bmp, .dib, .rle), TGA (.tga), PCX (.pcx), PNG (.png), JPEG (.jpg, .jpeg)";
+}
+
 void SetDib24Layout(int64_t width, int64_t height)
 {
     const int64_t imageBytes = DibImageBytes(width, height, 24);
@@ -44,6 +54,15 @@ void SetDib24Layout(int64_t width, int64_t height)
     Pio.DibImageBytes = static_cast<int32_t>(imageBytes);
     Pio.DibRowBytes = static_cast<int32_t>(imageBytes / height);
     Pio.DibHeaderBytes = 40;
+}
+
+uint8_t* NewDib24(int64_t width, int64_t height)
+{
+    SetDib24Layout(width, height);
+    Pio.Dib = CreatePackedDib(nullptr, static_cast<int32_t>(width), static_cast<int32_t>(height),
+                              static_cast<uint32_t>(Pio.DibImageBytes), static_cast<uint32_t>(Pio.DibHeaderBytes),
+                              24);
+    return Pio.Dib;
 }
 
 bool RefusePictureSize(int64_t width, int64_t height, int64_t decodedBytes)
@@ -77,6 +96,8 @@ uint8_t* LoadPictureFile(const std::string& fileName)
     case PictureType::Bmp: failed = ReadBmp(); break;
     case PictureType::Tga: failed = ReadTga(); break;
     case PictureType::Pcx: failed = ReadPcx(); break;
+    case PictureType::Png: failed = ReadPng(); break;
+    case PictureType::Jpeg: failed = ReadJpeg(); break;
     case PictureType::None:
         ShowErrorBox(17, "This image is unsupported: " + fileName);
         return nullptr;
@@ -128,31 +149,24 @@ bool SavePicture(const std::string& fileName, const RasterImage& image)
     switch (PictureTypeOf(fileName)) {
     case PictureType::Bmp: return WriteBmp(fileName, image);
     case PictureType::Tga: return WriteTga(fileName, image);
+    case PictureType::Png: return WritePng(fileName, image);
     case PictureType::Pcx: return true;
+    case PictureType::Jpeg:
     case PictureType::None: break;
     }
     ShowErrorBox(17, "Save to this file type in not supported.");
     return true;
 }
 
-bool WritePictureRows(const std::string& fileName, const RasterImage& image,
-                      const uint8_t* header, size_t headerBytes, size_t rowOut)
+bool WritePictureFile(const std::string& fileName, const RasterImage& image,
+                      const std::function<bool(const uint8_t* pixels)>& writeBody)
 {
     struct stat st;
     const bool existed = ::lstat(fileName.c_str(), &st) == 0;
     if (CreateOutputFile(fileName))
         return true;
     const uint8_t* pixels = image.Lock();
-    const int32_t height = image.Height();
-    bool ok = pixels != nullptr && WriteOutput(header, headerBytes);
-    if (ok && height > 0) {
-        if (rowOut == static_cast<size_t>(image.RowBytes)) {
-            ok = WriteOutput(pixels, static_cast<size_t>(image.ImageSize));
-        } else {
-            for (int32_t y = 0; y < height && ok; ++y)
-                ok = WriteOutput(pixels + static_cast<size_t>(y) * image.RowBytes, rowOut);
-        }
-    }
+    bool ok = pixels != nullptr && writeBody(pixels);
     image.Unlock();
     // Buffered bytes may only fail to reach the disk when the file is closed.
     ok = !CloseOutputFile() && ok;
@@ -162,4 +176,20 @@ bool WritePictureRows(const std::string& fileName, const RasterImage& image,
         ShowErrorBox(13, "Error writing to file: " + fileName);
     }
     return !ok;
+}
+
+bool WritePictureRows(const std::string& fileName, const RasterImage& image,
+                      const uint8_t* header, size_t headerBytes, size_t rowOut)
+{
+    return WritePictureFile(fileName, image, [&](const uint8_t* pixels) {
+        const int32_t height = image.Height();
+        bool ok = WriteOutput(header, headerBytes);
+        if (!ok || height <= 0)
+            return ok;
+        if (rowOut == static_cast<size_t>(image.RowBytes))
+            return WriteOutput(pixels, static_cast<size_t>(image.ImageSize));
+        for (int32_t y = 0; y < height && ok; ++y)
+            ok = WriteOutput(pixels + static_cast<size_t>(y) * image.RowBytes, rowOut);
+        return ok;
+    });
 }

@@ -1,5 +1,6 @@
-// Picture files: loading BMP, TGA and PCX pictures into a RasterImage and
-// saving a RasterImage as BMP or TGA. The file type is chosen by extension.
+// Picture files: loading BMP, TGA, PCX, PNG and JPEG pictures into a
+// RasterImage and saving a RasterImage as BMP, TGA or PNG. The file type is
+// chosen by extension.
 // Every failure is shown through ShowErrorBox inside these routines.
 #pragma once
 
@@ -8,8 +9,13 @@
 
 #include "images/raster_image.h"
 
-// True for ".bmp", ".dib", ".rle", ".tga" and ".pcx" (with the dot, any case).
+// True for ".bmp", ".dib", ".rle", ".tga", ".pcx", ".png", ".jpg" and ".jpeg"
+// (with the dot, any case).
 bool IsPictureFileType(const std::string& extension);
+
+// What to tell a user who chose fileName, whose type cannot be read: the
+// name and the types that can.
+std::string UnreadablePictureMessage(const std::string& fileName);
 
 // Loads fileName into image (which should hold no pixel memory). On failure
 // the message has been shown and image.Allocated is false.
@@ -19,6 +25,6 @@ void LoadPicture(const std::string& fileName, RasterImage& image);
 // FreePackedDib), or null after a message.
 uint8_t* LoadPictureFile(const std::string& fileName);
 
-// Writes image as BMP or TGA by extension; true when it failed. PCX fails
-// without a message.
+// Writes image as BMP, TGA or PNG by extension; true when it failed. PCX
+// fails without a message; JPEG is not written.
 bool SavePicture(const std::string& fileName, const RasterImage& image);

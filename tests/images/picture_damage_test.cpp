@@ -1,6 +1,7 @@
-// Damaged picture files: every fixture truncated and with bytes changed
-// goes through the loader. Nothing may crash, read out of bounds or leak
-// (run under the sanitizer build); a refusal leaves nothing allocated.
+// Damaged picture files: every fixture (BMP, TGA, PCX, PNG, JPEG) truncated
+// and with bytes changed goes through the loader. Nothing may crash, read out
+// of bounds or leak (run under the sanitizer build); a refusal leaves nothing
+// allocated.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,10 +17,10 @@ TEST(PictureDamage, TruncatedAndMutatedFilesLoadOrAreRefusedCleanly)
     std::vector<std::string> fixtures;
     for (const auto& e : std::filesystem::directory_iterator(FixturesDir() + "/pictures")) {
         const std::string ext = e.path().extension().string();
-        if (ext == ".bmp" || ext == ".tga" || ext == ".pcx")
+        if (ext == ".bmp" || ext == ".tga" || ext == ".pcx" || ext == ".png" || ext == ".jpg")
             fixtures.push_back(e.path().string());
     }
-    ASSERT_GE(fixtures.size(), 30u);
+    ASSERT_GE(fixtures.size(), 80u);
     uint32_t s = 12345;
     auto rnd = [&] { return s = s * 1664525u + 1013904223u, s >> 8; };
     int loaded = 0, refused = 0;

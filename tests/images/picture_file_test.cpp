@@ -27,9 +27,10 @@ struct RecordingDisplay : ProgressDisplay {
 
 TEST(PictureFileType, ExtensionsAreComparedInLowerCase)
 {
-    for (const char* e : {".bmp", ".dib", ".rle", ".tga", ".pcx", ".BMP", ".Dib", ".RLE", ".TgA", ".PCX"})
+    for (const char* e : {".bmp", ".dib", ".rle", ".tga", ".pcx", ".png", ".jpg", ".jpeg", ".BMP", ".Dib",
+                          ".RLE", ".TgA", ".PCX", ".PNG", ".Jpg", ".JPEG"})
         EXPECT_TRUE(IsPictureFileType(e)) << e;
-    for (const char* e : {".jpg", ".png", "", "bmp", ".bmpx", ".tg", "x.bmp"})
+    for (const char* e : {".webp", ".gif", ".jpe", "", "bmp", "png", ".bmpx", ".tg", ".pngx", "x.bmp", "x.png"})
         EXPECT_FALSE(IsPictureFileType(e)) << e;
 }
 
@@ -45,12 +46,12 @@ TEST(PictureFileType, LoadRefusesMissingAndUnknownFilesWithTheirTexts)
     EXPECT_EQ(cap.LastText(), "Error: File was not found: " + dir.File("absent.bmp"));
 
     // The name exactly as the caller gave it.
-    const std::string jpg = dir.File("d.jpg");
-    WriteAll(jpg, {0xFF, 0xD8, 0xFF});
-    LoadPicture(jpg, image);
+    const std::string webp = dir.File("d.webp");
+    WriteAll(webp, {'R', 'I', 'F', 'F'});
+    LoadPicture(webp, image);
     EXPECT_FALSE(image.Allocated);
     EXPECT_EQ(cap.LastCode(), 17);
-    EXPECT_EQ(cap.LastText(), "Error: This image is unsupported: " + jpg);
+    EXPECT_EQ(cap.LastText(), "Error: This image is unsupported: " + webp);
     EXPECT_EQ(cap.Messages.back().Caption, "Error");
     EXPECT_EQ(cap.Count(), 2u);
 }
@@ -85,6 +86,8 @@ TEST(PictureFileType, SaveByExtension)
     EXPECT_FALSE(FileExists(dir.File("c.jpg")));
     EXPECT_FALSE(SavePicture(dir.File("c.Bmp"), image));
     EXPECT_FALSE(SavePicture(dir.File("c.TGA"), image));
+    EXPECT_FALSE(SavePicture(dir.File("c.PNG"), image));
+    EXPECT_EQ(Load(dir.File("c.PNG")), TestPattern(4, 3));
     EXPECT_EQ(ReadAll(dir.File("c.Bmp")).size(), 54u + 3 * 12);
     EXPECT_EQ(ReadAll(dir.File("c.TGA")).size(), 18u + 3 * 12);
 }

@@ -1,0 +1,7 @@
+// libFuzzer entry point for the JPEG reader (make fuzz).
+#include "picture_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    return FuzzPictureFile(data, size, ".jpg");
+}
