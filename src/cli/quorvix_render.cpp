@@ -32,14 +32,14 @@ void PrintUsage(std::FILE* to)
 {
     std::fputs(
         "Usage: quorvix-render PROJECT.prj [--frames A-B | --frame K] [--output DIR]\n"
-        "                      [--prefix TEXT] [--type tga|bmp|avi] [--size WxH] [--quiet]\n"
+        "                      [--prefix TEXT] [--type tga|bmp|png|avi] [--size WxH] [--quiet]\n"
         "Generates the animation of a mesh or node project file as its settings say.\n"
         "The options replace the project's settings for this run only:\n"
         "  --frames A-B   frames A to B of the sequence\n"
         "  --frame K      frame K alone\n"
         "  --output DIR   folder of the output files\n"
         "  --prefix TEXT  start of the output file names\n"
-        "  --type T       tga or bmp (numbered pictures) or avi (one movie)\n"
+        "  --type T       tga, bmp or png (numbered pictures) or avi (one movie)\n"
         "  --size WxH     size of the generated pictures, each at least 40\n"
         "  --quiet        no progress display\n"
         "  --help         this text\n"

@@ -92,16 +92,18 @@ std::string ParseRenderOptions(int argc, const char* const* argv, RenderOptions&
             }
         } else if (options && arg == "--type") {
             if (!takeValue())
-                return "--type needs tga, bmp or avi";
+                return "--type needs tga, bmp, png or avi";
             const std::string t = Lower(value);
             if (t == "tga")
                 o.Type = OutputKind::Tga;
             else if (t == "bmp")
                 o.Type = OutputKind::Bmp;
+            else if (t == "png")
+                o.Type = OutputKind::Png;
             else if (t == "avi")
                 o.Type = OutputKind::Avi;
             else
-                return "--type needs tga, bmp or avi";
+                return "--type needs tga, bmp, png or avi";
             o.HasType = true;
         } else if (options && arg == "--size") {
             if (!takeValue() || !ParsePair(value, "xX", o.Width, o.Height))

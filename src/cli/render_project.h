@@ -20,7 +20,7 @@ struct RenderOptions {
     std::string Output;
     bool HasPrefix = false;   // --prefix TEXT
     std::string Prefix;
-    bool HasType = false;     // --type tga|bmp|avi
+    bool HasType = false;     // --type tga|bmp|png|avi
     OutputKind Type = OutputKind::Tga;
     bool HasSize = false;     // --size WxH
     int32_t Width = 0;

@@ -241,7 +241,8 @@ std::string OutputFileBase(const std::string& outputPath, const std::string& out
 
 std::string FrameFileName(const std::string& base, int32_t k, OutputKind kind)
 {
-    return base + std::to_string(k) + (kind == OutputKind::Bmp ? ".BMP" : ".TGA");
+    const char* extension = kind == OutputKind::Bmp ? ".BMP" : kind == OutputKind::Png ? ".PNG" : ".TGA";
+    return base + std::to_string(k) + extension;
 }
 
 std::string MovieFileName(const std::string& base) { return base + ".AVI"; }
@@ -251,7 +252,7 @@ bool MeshAnimation(const RasterImage& leftImage, const TMeshDefsData& leftMesh,
                    const MeshMorphSettings& settings, ResultView& view)
 {
     const MeshMorphSettings s = settings;
-    if (s.OutputType > static_cast<uint8_t>(OutputKind::Avi)) {
+    if (!IsOutputKind(s.OutputType)) {
         ShowErrorBox(17, "Save to this file type in not supported.");
         return true;
     }

@@ -67,6 +67,7 @@ std::vector<int32_t> AnimationFrames(bool doAnimation, bool warpSide, int32_t fi
 // output file name.
 std::string OutputFileBase(const std::string& outputPath, const std::string& outputPrefix);
 
-// Name of frame k ("<base><k>.TGA" or ".BMP") and of the movie ("<base>.AVI").
+// Name of frame k ("<base><k>.TGA", ".BMP" or ".PNG") and of the movie
+// ("<base>.AVI").
 std::string FrameFileName(const std::string& base, int32_t k, OutputKind kind);
 std::string MovieFileName(const std::string& base);

@@ -214,7 +214,7 @@ bool NodeAnimation(const RasterImage& leftPicture, const TNodeDefsData& leftNode
     if (!FrameRun(settings, first, last, step))
         return true;
     const uint8_t type = settings.OutputType;
-    if (type > static_cast<uint8_t>(OutputKind::Avi)) {
+    if (!IsOutputKind(type)) {
         // Nothing could be stored: refuse before any work instead of computing
         // frames that go nowhere.
         ShowErrorBox(kUnsupportedSaveCode, "Save to this file type in not supported.");

@@ -277,3 +277,40 @@ TEST(RenderTool, NodeProjectRendersItsMovie)
     // Frames differ along the sequence.
     EXPECT_NE(ReadAll(out.File("demo23.TGA")), ReadAll(out.File("demo24.TGA")));
 }
+
+TEST(RenderTool, PngSequenceHoldsTheFramesAndReadsBackInFfmpeg)
+{
+    TempDir out;
+    const std::string prj = Q(DataDir() + "/demo_mesh.prj");
+    std::string err;
+    ASSERT_EQ(Render(out.Path().string(), prj + " --type png --frames 20-24", &err), 0) << err;
+    ASSERT_EQ(Render(out.Path().string(), prj + " --type tga --frames 20-24", &err), 0) << err;
+    std::vector<std::string> want = {"demo20.PNG", "demo20.TGA", "demo21.PNG", "demo21.TGA", "demo22.PNG",
+                                     "demo22.TGA", "demo23.PNG", "demo23.TGA", "demo24.PNG", "demo24.TGA"};
+    EXPECT_EQ(FilesIn(out.Path()), want);
+    // ffmpeg reads the numbered files as one sequence: the frames of the TGA run.
+    std::string tgaFrames;
+    for (int k = 20; k <= 24; ++k)
+        tgaFrames += Tool("tgatoppm " + Q(out.File("demo" + std::to_string(k) + ".TGA")));
+    EXPECT_EQ(Tool("ffmpeg -v error -start_number 20 -i " + Q(out.File("demo%d.PNG")) +
+                   " -f image2pipe -vcodec ppm -pix_fmt rgb24 -"),
+              tgaFrames);
+    EXPECT_EQ(Tool("ffprobe -v error -show_entries stream=codec_name,pix_fmt -of csv=p=0 " +
+                   Q(out.File("demo24.PNG"))),
+              "png,rgb24\n");
+
+    // The type stored in a project: 3 writes PNG frames, an unknown one is refused.
+    DataCopy data;
+    auto bytes = ReadAll(data.File("demo_mesh.prj"));
+    bytes[kMorph + 536] = 3;
+    WriteAll(data.File("png.prj"), bytes);
+    TempDir out2;
+    ASSERT_EQ(Render(out2.Path().string(), Q(data.File("png.prj")) + " --frame 2", &err), 0) << err;
+    EXPECT_EQ(FilesIn(out2.Path()), (std::vector<std::string>{"demo2.PNG"}));
+    bytes[kMorph + 536] = 4;
+    WriteAll(data.File("unknown.prj"), bytes);
+    TempDir out3;
+    EXPECT_EQ(Render(out3.Path().string(), Q(data.File("unknown.prj")) + " --frame 2", &err), 1);
+    EXPECT_EQ(err, "Error: Save to this file type in not supported.\n");
+    EXPECT_TRUE(fs::is_empty(out3.Path()));
+}

@@ -350,6 +350,19 @@ TEST(MeshAnimation, FramesAreNamedAndGeneratedInOrder)
         EXPECT_EQ(view.Blues, (std::vector<int>{200}));
         EXPECT_EQ(FilesIn(dir3.Path()), (std::vector<std::string>{"f5.TGA"}));
     }
+    // PNG frames hold the same pixels.
+    TempDir dir4;
+    s.OutputType = static_cast<uint8_t>(OutputKind::Png);
+    s.OutputPath.Set(dir4.Path().string());
+    {
+        RecordingView view;
+        ASSERT_FALSE(MeshAnimation(p.Left, p.LeftMesh, p.Right, p.RightMesh, s, view));
+        EXPECT_EQ(FilesIn(dir4.Path()), (std::vector<std::string>{"f5.PNG"}));
+        RasterImage back;
+        LoadPicture(dir4.File("f5.PNG"), back);
+        ASSERT_TRUE(back.Allocated);
+        EXPECT_EQ(At(back, 39, 39, 0), 200);
+    }
     EXPECT_EQ(errors.Count(), 0u);
 
     EXPECT_EQ(AnimationFrames(true, false, 3, 6, 1), (std::vector<int32_t>{3, 4, 5, 6}));
@@ -359,6 +372,8 @@ TEST(MeshAnimation, FramesAreNamedAndGeneratedInOrder)
     EXPECT_EQ(OutputFileBase("a/b", "Out"), "a/b/Out");
     EXPECT_EQ(OutputFileBase("a/b/", "Out"), "a/b/Out");
     EXPECT_EQ(FrameFileName("a/Out", 10, OutputKind::Tga), "a/Out10.TGA");
+    EXPECT_EQ(FrameFileName("a/Out", 7, OutputKind::Bmp), "a/Out7.BMP");
+    EXPECT_EQ(FrameFileName("a/Out", 12, OutputKind::Png), "a/Out12.PNG");
     EXPECT_EQ(MovieFileName("a/Out"), "a/Out.AVI");
     // Path and prefix together keep at most 255 bytes.
     EXPECT_EQ(OutputFileBase(std::string(200, 'p'), std::string(100, 'x')).size(), 255u);

@@ -432,6 +432,18 @@ TEST(NodeAnimationOutput, FramesAreNamedAndOrderedBySide)
         EXPECT_EQ(FfmpegBgr(dir.File("Out4.BMP")), TopDownBgr(p.Frame(4)));
     }
     {
+        TempDir dir;
+        DissolveProject p(dir.Path().string());
+        p.S.FirstFrame = 2, p.S.LastFrame = 3;
+        p.S.OutputType = 3;
+        RecordingView view;
+        ASSERT_FALSE(p.Run(view));
+        EXPECT_EQ(FilesIn(dir), (std::set<std::string>{"Out2.PNG", "Out3.PNG"}));
+        ExpectFrames(p, view, {2, 3});
+        for (int k = 2; k <= 3; ++k)
+            EXPECT_EQ(FfmpegBgr(dir.File("Out" + std::to_string(k) + ".PNG")), TopDownBgr(p.Frame(k))) << k;
+    }
+    {
         // Without DoAnimation only the current frame, under its own number.
         TempDir dir;
         DissolveProject p(dir.Path().string());
@@ -618,7 +630,7 @@ TEST(NodeAnimationFailure, UnusableSettingsAreRefusedBeforeAnyWork)
         {"current beyond total", [](NodeMorphSettings& s) { s.DoAnimation = 0, s.CurrentFrame = 6; }, frames},
         {"zero width", [](NodeMorphSettings& s) { s.ResultWidth = 0; }, "Error: Width of image must be greater then 40."},
         {"zero height", [](NodeMorphSettings& s) { s.ResultHeight = -3; }, "Error: Height of image must be greater then 40."},
-        {"unknown output type", [](NodeMorphSettings& s) { s.OutputType = 3; }, "Error: Save to this file type in not supported."},
+        {"unknown output type", [](NodeMorphSettings& s) { s.OutputType = 4; }, "Error: Save to this file type in not supported."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
