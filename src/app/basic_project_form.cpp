@@ -10,6 +10,7 @@
 
 #include "app/dialog_hooks.h"
 #include "app/main_morf_form.h"
+#include "app/picture_filters.h"
 #include "app/program_folder.h"
 #include "app/project_fields.h"
 #include "app/resu_form.h"
@@ -178,12 +179,6 @@ void TBasicProjectForm::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-namespace {
-const char* const kPictureFilter =
-    "All pictures (*.bmp *.pcx *.tga);;BMP - OS/2 or Windows Bitmap (*.bmp);;PCX - ZSoft Paintbrush (*.pcx);;"
-    "TGA - Truevision Targa (*.tga)";
-}  // namespace
-
 ResultView* TBasicProjectForm::ResultViewOf() const
 {
     auto* result = qobject_cast<TResuForm*>(ResultWindow());
@@ -195,12 +190,12 @@ void TBasicProjectForm::LoadImag(bool left)
     const QString title = ApplicationTitle() + (left ? QStringLiteral(" - load left image")
                                                      : QStringLiteral(" - load right image"));
     const QString chosen = RunOpenFileDialog(this, title, WithSeparator(ProgramFolder()) + QStringLiteral("Data/"),
-                                             QString::fromLatin1(kPictureFilter));
+                                             QString::fromLatin1(kOpenPictureFilter));
     if (chosen.isEmpty())
         return;
     const std::string name = ToNativePath(chosen);
     if (!IsPictureFileType(LowerExtension(name))) {
-        ShowErrorBox(9, "");
+        ShowErrorBox(9, UnreadablePictureMessage(name));
         return;
     }
     RasterImage picture;
