@@ -6,7 +6,7 @@
 #   make fuzz   build the picture reader fuzzers with clang and run each FUZZ_TIME seconds
 
 PACKAGES := cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
-            libbenchmark-dev libspng-dev libjpeg62-turbo-dev imagemagick netpbm ffmpeg xvfb xauth
+            libbenchmark-dev libspng-dev libdeflate-dev libjpeg62-turbo-dev imagemagick netpbm ffmpeg xvfb xauth
 
 ifeq ($(SANITIZE),1)
 BUILD_DIR := build-sanitize
@@ -80,7 +80,7 @@ fuzz:
 	@mkdir -p $(FUZZ_DIR)/crashes
 	@for t in $(FUZZ_READERS); do \
 	  clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -Isrc -Ifuzz \
-	    fuzz/fuzz_$$t.cpp src/images/*.cpp -lspng -ljpeg -o $(FUZZ_DIR)/fuzz_$$t || exit 1; \
+	    fuzz/fuzz_$$t.cpp src/images/*.cpp -lspng -ldeflate -ljpeg -o $(FUZZ_DIR)/fuzz_$$t || exit 1; \
 	done
 	@for t in $(FUZZ_READERS); do \
 	  mkdir -p $(FUZZ_DIR)/corpus_$$t; \

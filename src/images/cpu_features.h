@@ -2,6 +2,12 @@
 // vector routines are chosen at run time, so one build runs everywhere.
 #pragma once
 
+inline bool CpuHasSsse3()
+{
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+
 inline bool CpuHasAvx2()
 {
     static const bool has = __builtin_cpu_supports("avx2");
