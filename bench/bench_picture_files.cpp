@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "images/error_box.h"
 #include "images/picture_file.h"
 #include "images/raster_image.h"
@@ -128,15 +129,7 @@ void Report(benchmark::State& state)
 
 void Decode(benchmark::State& state, const std::string& file)
 {
-    for (auto _ : state) {
-        uint8_t* dib = LoadPictureFile(file);
-        if (!dib) {
-            state.SkipWithError("load failed");
-            break;
-        }
-        benchmark::DoNotOptimize(dib);
-        FreePackedDib(dib);
-    }
+    DecodeEachIteration(state, file);
     Report(state);
 }
 

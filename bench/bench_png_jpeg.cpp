@@ -133,15 +133,7 @@ const std::string& JpegFile()
 
 void Decode(benchmark::State& state, const std::string& file)
 {
-    for (auto _ : state) {
-        uint8_t* dib = LoadPictureFile(file);
-        if (!dib) {
-            state.SkipWithError("load failed");
-            break;
-        }
-        benchmark::DoNotOptimize(dib);
-        FreePackedDib(dib);
-    }
+    DecodeEachIteration(state, file);
     ReportMegapixels(state, static_cast<double>(kSize) * kSize);
 }
 

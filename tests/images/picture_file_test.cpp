@@ -7,15 +7,6 @@
 #include "picture_test_util.h"
 
 namespace {
-std::string Fixture(const std::string& name) { return FixturesDir() + "/pictures/" + name; }
-
-RgbPicture Load(const std::string& name)
-{
-    RasterImage image;
-    LoadPicture(name, image);
-    return ToRgb(image);
-}
-
 struct RecordingDisplay : ProgressDisplay {
     std::vector<int> shown;
     int begun = 0, ended = 0;
@@ -60,14 +51,14 @@ TEST(PictureFileType, UpperAndMixedCaseNamesLoadByType)
 {
     TempDir dir;
     ErrorCapture cap;
-    const std::vector<uint8_t> bmp = ReadAll(Fixture("bmp24_w5.bmp"));
-    const RgbPicture want = ReadPpmFile(Fixture("src_5x3.ppm"));
+    const std::vector<uint8_t> bmp = ReadAll(PictureFixture("bmp24_w5.bmp"));
+    const RgbPicture want = ReadPpmFile(PictureFixture("src_5x3.ppm"));
     for (const char* name : {"PICTURE.BMP", "a.Dib", "x.RLE"}) {
         WriteAll(dir.File(name), bmp);
-        EXPECT_EQ(Load(dir.File(name)), want) << name;
+        EXPECT_EQ(LoadRgb(dir.File(name)), want) << name;
     }
-    WriteAll(dir.File("b.TGA"), ReadAll(Fixture("tga24_raw_bottom.tga")));
-    EXPECT_EQ(Load(dir.File("b.TGA")), ReadPpmFile(Fixture("src_37x31.ppm")));
+    WriteAll(dir.File("b.TGA"), ReadAll(PictureFixture("tga24_raw_bottom.tga")));
+    EXPECT_EQ(LoadRgb(dir.File("b.TGA")), ReadPpmFile(PictureFixture("src_37x31.ppm")));
     EXPECT_EQ(cap.Count(), 0u);
 }
 
@@ -87,7 +78,7 @@ TEST(PictureFileType, SaveByExtension)
     EXPECT_FALSE(SavePicture(dir.File("c.Bmp"), image));
     EXPECT_FALSE(SavePicture(dir.File("c.TGA"), image));
     EXPECT_FALSE(SavePicture(dir.File("c.PNG"), image));
-    EXPECT_EQ(Load(dir.File("c.PNG")), TestPattern(4, 3));
+    EXPECT_EQ(LoadRgb(dir.File("c.PNG")), TestPattern(4, 3));
     EXPECT_EQ(ReadAll(dir.File("c.Bmp")).size(), 54u + 3 * 12);
     EXPECT_EQ(ReadAll(dir.File("c.TGA")).size(), 18u + 3 * 12);
 }
@@ -115,9 +106,9 @@ TEST(PictureFixtures, DecodeToTheSourcePixels)
         {"pcx24_plain.pcx", "src_37x31.ppm"},
     };
     for (const Case& c : exact) {
-        const RgbPicture want = ReadPpmFile(Fixture(c.source));
+        const RgbPicture want = ReadPpmFile(PictureFixture(c.source));
         ASSERT_GT(want.Width, 0) << c.source;
-        EXPECT_EQ(Load(Fixture(c.file)), want) << c.file;
+        EXPECT_EQ(LoadRgb(PictureFixture(c.file)), want) << c.file;
     }
     EXPECT_EQ(cap.Count(), 0u);
 }
@@ -128,27 +119,27 @@ TEST(PictureFixtures, AgreeWithIndependentDecoders)
     const char* bmpPcx[] = {"bmp24_w1.bmp", "bmp24_w161.bmp", "bmp24_top_down.bmp", "pcx24_rle.pcx",
                             "pcx24_plain.pcx"};
     for (const char* f : bmpPcx) {
-        const RgbPicture ref = DecodeWith("convert " + Quote(Fixture(f)) + " -depth 8 ppm:-");
+        const RgbPicture ref = DecodeWith("convert " + Quote(PictureFixture(f)) + " -depth 8 ppm:-");
         ASSERT_GT(ref.Width, 0) << f;
-        EXPECT_EQ(Load(Fixture(f)), ref) << f;
+        EXPECT_EQ(LoadRgb(PictureFixture(f)), ref) << f;
     }
     // netpbm reads TGA rows in the right order (ImageMagick 6.9 does not).
     const char* tga24[] = {"tga24_rle_bottom.tga", "tga24_raw_bottom.tga", "tga24_rle_top.tga",
                            "tga32_rle_bottom.tga", "tga32_raw_top.tga"};
     for (const char* f : tga24) {
-        const RgbPicture ref = DecodeWith("tgatoppm " + Quote(Fixture(f)));
+        const RgbPicture ref = DecodeWith("tgatoppm " + Quote(PictureFixture(f)));
         ASSERT_GT(ref.Width, 0) << f;
-        EXPECT_EQ(Load(Fixture(f)), ref) << f;
+        EXPECT_EQ(LoadRgb(PictureFixture(f)), ref) << f;
     }
     // 5-bit colour expands differently in other decoders: compare at 5 bits.
     const char* tga16[] = {"tga16_raw_top.tga", "tga16_rle_top.tga", "tga16_raw_bottom.tga",
                            "tga16_rle_bottom.tga", "tga15_raw_bottom.tga", "tga15_rle_bottom.tga"};
-    const RgbPicture source = FiveBits(ReadPpmFile(Fixture("src_37x31.ppm")));
+    const RgbPicture source = FiveBits(ReadPpmFile(PictureFixture("src_37x31.ppm")));
     for (const char* f : tga16) {
-        const RgbPicture ref = DecodeWith("ffmpeg -nostdin -loglevel error -i " + Quote(Fixture(f)) +
+        const RgbPicture ref = DecodeWith("ffmpeg -nostdin -loglevel error -i " + Quote(PictureFixture(f)) +
                                           " -f image2pipe -vcodec ppm -pix_fmt rgb24 -");
         ASSERT_GT(ref.Width, 0) << f;
-        const RgbPicture ours = Load(Fixture(f));
+        const RgbPicture ours = LoadRgb(PictureFixture(f));
         EXPECT_EQ(FiveBits(ours), FiveBits(ref)) << f;
         // make_variants.py keeps the top 5 bits of the source; ffmpeg rounds.
         if (std::string(f).find("bottom") != std::string::npos) {
@@ -183,7 +174,7 @@ TEST(PictureFixtures, RefusedVariantsShowTheirTextAndLoadNothing)
     for (const Case& c : cases) {
         ErrorCapture cap;
         RasterImage image;
-        LoadPicture(Fixture(c.file), image);
+        LoadPicture(PictureFixture(c.file), image);
         EXPECT_FALSE(image.Allocated) << c.file;
         ASSERT_EQ(cap.Count(), 1u) << c.file;
         EXPECT_EQ(cap.LastCode(), c.code) << c.file;

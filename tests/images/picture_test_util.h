@@ -70,6 +70,10 @@ inline RgbPicture DecodeWith(const std::string& command)
 
 inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
+// A committed picture fixture.
+inline std::string PictureFixture(const std::string& name) { return FixturesDir() + "/pictures/" + name; }
+
+
 // The one message a refused picture file gives: its code, and its text, or
 // (where the text is not fixed) one that names the file at path.
 inline void ExpectOneRefusal(const ErrorCapture& cap, const std::string& name, int code,
@@ -101,6 +105,14 @@ inline RgbPicture ToRgb(const RasterImage& image)
     }
     image.Unlock();
     return p;
+}
+
+// A picture file through LoadPicture, top row first; empty when it does not load.
+inline RgbPicture LoadRgb(const std::string& name)
+{
+    RasterImage image;
+    LoadPicture(name, image);
+    return ToRgb(image);
 }
 
 inline void FromRgb(const RgbPicture& p, RasterImage& image)

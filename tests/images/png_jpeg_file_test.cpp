@@ -9,15 +9,6 @@
 #include "picture_test_util.h"
 
 namespace {
-std::string Fixture(const std::string& name) { return FixturesDir() + "/pictures/" + name; }
-
-RgbPicture Load(const std::string& name)
-{
-    RasterImage image;
-    LoadPicture(name, image);
-    return ToRgb(image);
-}
-
 // netpbm composites over black and rounds 16-bit samples to 8 bits.
 std::string Netpbm(const std::string& file)
 {
@@ -59,23 +50,23 @@ TEST(PngJpegFixtures, DecodeLikeIndependentDecoders)
         {"jpeg_ffmpeg_422.jpg", false, true},
     };
     for (const Case& c : cases) {
-        const RgbPicture ours = Load(Fixture(c.file));
+        const RgbPicture ours = LoadRgb(PictureFixture(c.file));
         ASSERT_EQ(ours.Width, 37) << c.file;
         ASSERT_EQ(ours.Height, 31) << c.file;
         if (c.netpbm) {
-            EXPECT_EQ(ours, DecodeWith(Netpbm(Fixture(c.file)))) << c.file;
+            EXPECT_EQ(ours, DecodeWith(Netpbm(PictureFixture(c.file)))) << c.file;
         }
         if (c.magick) {
-            EXPECT_EQ(ours, DecodeWith(Magick(Fixture(c.file)))) << c.file;
+            EXPECT_EQ(ours, DecodeWith(Magick(PictureFixture(c.file)))) << c.file;
         }
     }
     // The lossless 8-bit colour files hold their source exactly.
-    const RgbPicture source = ReadPpmFile(Fixture("src_37x31.ppm"));
+    const RgbPicture source = ReadPpmFile(PictureFixture("src_37x31.ppm"));
     for (const char* f : {"png_rgb_8.png", "png_rgb_8_interlaced.png", "png_rgb_8_ffmpeg.png"})
-        EXPECT_EQ(Load(Fixture(f)), source) << f;
+        EXPECT_EQ(LoadRgb(PictureFixture(f)), source) << f;
     // Transparency goes over black: the clear bottom row is black, the
     // opaque top row keeps its colour.
-    const RgbPicture rgba = Load(Fixture("png_rgba_8.png"));
+    const RgbPicture rgba = LoadRgb(PictureFixture("png_rgba_8.png"));
     EXPECT_EQ(std::vector<uint8_t>(rgba.Rgb.end() - 3 * 37, rgba.Rgb.end()), std::vector<uint8_t>(3 * 37, 0));
     EXPECT_EQ(std::vector<uint8_t>(rgba.Rgb.begin(), rgba.Rgb.begin() + 3 * 37),
               std::vector<uint8_t>(source.Rgb.begin(), source.Rgb.begin() + 3 * 37));
@@ -86,14 +77,14 @@ TEST(PngJpegFixtures, ExifOrientationLoadsThePictureUpright)
 {
     ErrorCapture cap;
     for (int o = 1; o <= 8; ++o) {
-        const std::string f = Fixture("jpeg_orient_" + std::to_string(o) + ".jpg");
-        const RgbPicture ours = Load(f);
+        const std::string f = PictureFixture("jpeg_orient_" + std::to_string(o) + ".jpg");
+        const RgbPicture ours = LoadRgb(f);
         // Orientations 5 to 8 are turned a quarter: a portrait picture.
         EXPECT_EQ(ours.Width, o >= 5 ? 31 : 37) << f;
         EXPECT_EQ(ours, DecodeWith(Magick(f))) << f;
     }
     // Orientation 1 is the stored picture itself.
-    EXPECT_EQ(Load(Fixture("jpeg_orient_1.jpg")), Load(Fixture("jpeg_baseline_420.jpg")));
+    EXPECT_EQ(LoadRgb(PictureFixture("jpeg_orient_1.jpg")), LoadRgb(PictureFixture("jpeg_baseline_420.jpg")));
     EXPECT_EQ(cap.Count(), 0u);
 }
 
@@ -107,7 +98,7 @@ TEST(PngJpegFixtures, RefusedAndDamagedFilesNameThemselvesAndLoadNothing)
         int code;
         std::string text;  // the whole text, or its start when it ends in "("
     };
-    const auto f = [](const char* name) { return Fixture(name); };
+    const auto f = [](const char* name) { return PictureFixture(name); };
     const Case cases[] = {
         {f("jpeg_cmyk.jpg"), 15, "Error: CMYK JPEG pictures are not supported: " + f("jpeg_cmyk.jpg")},
         {f("damaged_png_cut.png"), 12, "Error: PNG file ends too early: " + f("damaged_png_cut.png")},
@@ -175,7 +166,7 @@ TEST(PngWriter, WrittenFilesAreEightBitRgbThatEveryDecoderReadsBack)
                              " -f image2pipe -vcodec ppm -pix_fmt rgb24 -"),
                   pic)
             << w;
-        EXPECT_EQ(Load(name), pic) << w;
+        EXPECT_EQ(LoadRgb(name), pic) << w;
     }
     EXPECT_EQ(cap.Count(), 0u);
 
