@@ -29,6 +29,7 @@ constexpr OutputTypeRadio kOutputTypes[] = {
     {"RBTypeTGA_", "Sequence of &TGA files", OutputKind::Tga},
     {"RBTypeBMP_", "Sequence of B&MP files", OutputKind::Bmp},
     {"RBTypeAVI_", "&AVI digital video", OutputKind::Avi},
+    {"RBTypePNG_", "Sequence of &PNG files", OutputKind::Png},
 };
 
 constexpr int kMaxFrame = 32768;

@@ -392,14 +392,28 @@ private slots:
         QCOMPARE(Int32At(b, m + 540), 320);
         QCOMPARE(Int32At(b, m + 544), 40);
 
+        // PNG frames are the fourth type, value 3; the dialog shows it again.
+        WhileOpen(dialog, [&] {
+            QRadioButton* png = Find<QRadioButton>(dialog, "RBTypePNG_");
+            QCOMPARE(png->text(), QString("Sequence of &PNG files"));
+            QCOMPARE(dialog->TypeButtons.last(), png);
+            Click(png);
+            Click(dialog->BTOK);
+        }, [&] { QVERIFY(RunMorphSettings(*project)); });
+        QCOMPARE(int(project->Record()->Mesh.Morph.OutputType), 3);
+        WhileOpen(dialog, [&] {
+            QVERIFY(Find<QRadioButton>(dialog, "RBTypePNG_")->isChecked());
+            Click(dialog->BTCancel);
+        }, [&] { QVERIFY(!RunMorphSettings(*project)); });
+
         // An output type without a radio of its own passes through untouched.
-        project->Record()->Mesh.Morph.OutputType = 3;
+        project->Record()->Mesh.Morph.OutputType = 4;
         WhileOpen(dialog, [&] {
             for (QRadioButton* r : dialog->TypeButtons)
                 QVERIFY(!r->isChecked());
             Click(dialog->BTOK);
         }, [&] { QVERIFY(RunMorphSettings(*project)); });
-        QCOMPARE(int(project->Record()->Mesh.Morph.OutputType), 3);
+        QCOMPARE(int(project->Record()->Mesh.Morph.OutputType), 4);
     }
 
     // Node morph settings: the exponent's interval at the field and at OK,
