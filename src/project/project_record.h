@@ -22,6 +22,8 @@ static_assert(sizeof(ShortName) == 256);
 
 // Tool codes of the project record and of the picture views.
 enum class ToolMode : uint8_t { Edit = 0, Delete = 1, ZoomIn = 2, ZoomAll = 3, HandMove = 4 };
+// The tool of a stored code; a code no tool has is taken as the edit tool.
+inline ToolMode ToolModeOf(uint8_t code) { return code <= 4 ? static_cast<ToolMode>(code) : ToolMode::Edit; }
 enum class OutputKind : uint8_t { Tga = 0, Bmp = 1, Avi = 2, Png = 3 };
 // True for the OutputType values a generation can store (0..3).
 constexpr bool IsOutputKind(uint8_t type) { return type <= static_cast<uint8_t>(OutputKind::Png); }
