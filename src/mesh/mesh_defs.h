@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mesh/my_exception.h"
+#include "numerics/clip_line.h"
 
 struct RealPoint {
     double X = 0.0;
@@ -92,4 +93,47 @@ public:
     // Hit test: the node nearest to p among those with |dx| < tol and
     // |dy| < tol; on equal distances the lower column, then the lower row.
     bool FindNearestNode(RealPoint p, double tol, int32_t& i, int32_t& j) const;
+
+    // Grid row and column editing (mesh_edit.cpp). Each changes this mesh and
+    // the partner's at the same index, or neither, and returns true (failed)
+    // when nothing changed. A refused click (p outside the unit square,
+    // exactly on a grid line, a gap narrower than 1e-05 at the border,
+    // nothing within tol, a border line) shows nothing; a bad node index
+    // shows error code 2 and a lack of memory code 8. A success beeps once.
+    //
+    // InsertRow adds a grid row through p between the two rows around it,
+    // each new node at the same fraction between its neighbours in its
+    // column; the gap test uses the left (atLeftEdge) or right border column.
+    bool InsertRow(RealPoint p, bool atLeftEdge);
+    // The same for a grid column; the gap test uses the top or bottom row.
+    bool InsertColumn(RealPoint p, bool atTopEdge);
+    // Delete the interior grid row (column) nearest to p within tol, and
+    // clear the selection.
+    bool DeleteRow(RealPoint p, double tol);
+    bool DeleteColumn(RealPoint p, double tol);
+    // The partner's side of those: insert at index r with fraction f between
+    // lines r - 1 and r, or delete line r. No beep, no gap test.
+    bool PartnerInsertRow(int32_t r, double f);
+    bool PartnerInsertColumn(int32_t c, double f);
+    bool PartnerDeleteRow(int32_t r);
+    bool PartnerDeleteColumn(int32_t c);
+
+    // Drawing through ClipLine (mesh_draw.cpp). The context's canvas, screen
+    // rectangle and world window are set by the caller. DrawLines and
+    // DrawSplines set the scale and clip window from them, draw the picture
+    // frame, the interior grid lines and the selected-node marker in their
+    // colour (LineColor, SplineColor; the marker in PointColor) and put the
+    // pen colour back. The Through variants draw only grid row j and grid
+    // column i and the marker, with the caller's pen.
+    void DrawLines(ClipLineContext& context = ClipContext) const;
+    void DrawSplines(ClipLineContext& context = ClipContext) const;
+    void DrawLinesThrough(int32_t i, int32_t j, ClipLineContext& context = ClipContext) const;
+    void DrawSplinesThrough(int32_t i, int32_t j, ClipLineContext& context = ClipContext) const;
+
+private:
+    bool InsertLine(bool columns, RealPoint p, bool atLowEdge);
+    bool DeleteLine(bool columns, RealPoint p, double tol);
+    bool PartnerInsertLine(bool columns, int32_t r, double f);
+    bool PartnerDeleteLine(bool columns, int32_t r);
+    TMeshDefs* Partner() const;
 };
