@@ -1,0 +1,170 @@
+#include "views/mesh_imag.h"
+
+#include <QPainter>
+
+#include "numerics/clip_line.h"
+#include "numerics/store_real48.h"
+#include "views/painter_canvas.h"
+#include "views/program_state.h"
+
+TMeshImag::TMeshImag(QWidget* parent) : TPictImag(kMeshViewRules, parent)
+{
+    ShowPlaceholder(320, 200);
+}
+
+TMeshImag::TMeshImag(RasterImage&& picture, const ViewRegion& region, QWidget* parent)
+    : TPictImag(kMeshViewRules, parent)
+{
+    if (!picture.Allocated || picture.Width() <= 0 || picture.Height() <= 0) {
+        ShowPlaceholder(320, 200);
+        return;
+    }
+    InstallPicture(std::move(picture), &region);
+    ResizeToPicture();
+    RenderView();
+}
+
+TMeshImag::~TMeshImag() = default;
+
+void TMeshImag::SetPicture(RasterImage&& picture)
+{
+    InstallPicture(std::move(picture));
+    ResizeToPicture();
+    Changed = true;
+}
+
+ToolMode TMeshImag::FallbackTool() const { return ToolModeOf(MeshTool); }
+
+bool TMeshImag::AcceptsPress(ToolMode tool) const
+{
+    // Nothing to see, nothing to edit.
+    return !(tool == ToolMode::Edit && !Mesh.ShowLines && !Mesh.ShowSplines);
+}
+
+RealPoint TMeshImag::WorldAt(QPoint point) const
+{
+    const ViewMapping m = Mapping();
+    return RealPoint{m.WorldX(point.x()), m.WorldY(point.y())};
+}
+
+void TMeshImag::MarkEdited()
+{
+    Modified = true;
+    if (Partner)
+        Partner->Modified = true;
+    emit MeshEdited();
+}
+
+void TMeshImag::RepaintBoth()
+{
+    update();
+    if (Partner)
+        Partner->update();
+}
+
+void TMeshImag::PressEdit(Qt::MouseButton button, QPoint point, ToolMode tool)
+{
+    if (button != Qt::LeftButton)
+        return;
+    const RealPoint p = WorldAt(point);
+    int32_t i = 0, j = 0;
+    if (!Mesh.FindNearestNode(p, StoreReal48(kHitRadius * Mapping().UnitsX()), i, j))
+        return;
+    BeginEditDrag(button, tool, point);
+    Moved = false;
+    DragNode = QPoint(i, j);
+    DragStart = Mesh.Data->GetNode(i, j);
+    Mesh.SelCol = i;
+    Mesh.SelRow = j;
+    if (Partner) {
+        Partner->Mesh.SelCol = i;
+        Partner->Mesh.SelRow = j;
+    }
+    RepaintBoth();
+}
+
+void TMeshImag::DragEdit(QPoint point)
+{
+    Moved = true;
+    Mesh.MoveNode(DragNode.x(), DragNode.y(), WorldAt(point));
+    update();
+}
+
+void TMeshImag::ReleaseEdit(QPoint point)
+{
+    if (Moved) {
+        Mesh.MoveNode(DragNode.x(), DragNode.y(), WorldAt(point));
+        const RealPoint now = Mesh.Data->GetNode(DragNode.x(), DragNode.y());
+        if (now.X != DragStart.X || now.Y != DragStart.Y)
+            MarkEdited();
+    }
+    Moved = false;
+    RepaintBoth();
+}
+
+void TMeshImag::PressMargin(Qt::MouseButton button, QPoint point, PanelZone zone, ToolMode tool)
+{
+    if (button != Qt::RightButton || (tool != ToolMode::Edit && tool != ToolMode::Delete) ||
+        zone == PanelZone::Corner)
+        return;
+    const ViewMapping m = Mapping();
+    const WorldWindow& w = m.World();
+    const bool across = zone == PanelZone::Top || zone == PanelZone::Bottom;  // a grid column
+    RealPoint p = WorldAt(point);
+    // The edge of the picture shown, kept one screen pixel inside the picture.
+    if (zone == PanelZone::Top)
+        p.Y = w.Y1 < 0 ? m.UnitsY() : w.Y1;
+    else if (zone == PanelZone::Bottom)
+        p.Y = w.Y2 > 1 ? StoreReal48(1 - m.UnitsY()) : w.Y2;
+    else if (zone == PanelZone::Left)
+        p.X = w.X1 < 0 ? m.UnitsX() : w.X1;
+    else
+        p.X = w.X2 > 1 ? StoreReal48(1 - m.UnitsX()) : w.X2;
+    const double tol = StoreReal48(kHitRadius * m.UnitsX());
+    bool failed;
+    if (tool == ToolMode::Edit)
+        failed = across ? Mesh.InsertColumn(p, zone == PanelZone::Top) : Mesh.InsertRow(p, zone == PanelZone::Left);
+    else
+        failed = across ? Mesh.DeleteColumn(p, tol) : Mesh.DeleteRow(p, tol);
+    if (!failed)
+        MarkEdited();
+    RepaintBoth();
+}
+
+void TMeshImag::PaintOver(QPainter& painter)
+{
+    if (!Mesh.ShowLines && !Mesh.ShowSplines)
+        return;
+    PainterCanvas canvas(painter);
+    ClipLineContext context;
+    FillClipContext(context);
+    context.Canvas = &canvas;
+    if (Mesh.ShowLines)
+        Mesh.DrawLines(context);
+    if (Mesh.ShowSplines)
+        Mesh.DrawSplines(context);
+    if (EditDragging()) {
+        // The lines through the dragged node stand out inverted.
+        canvas.SetInvert(true);
+        if (Mesh.ShowLines)
+            Mesh.DrawLinesThrough(DragNode.x(), DragNode.y(), context);
+        if (Mesh.ShowSplines)
+            Mesh.DrawSplinesThrough(DragNode.x(), DragNode.y(), context);
+    }
+    canvas.Flush();
+}
+
+QCursor TMeshImag::EditCursor() const { return CursorSlot(1); }
+
+QCursor TMeshImag::MarginCursor(PanelZone zone, ToolMode tool) const
+{
+    if (tool != ToolMode::Edit && tool != ToolMode::Delete)
+        return QCursor(Qt::ArrowCursor);
+    switch (zone) {
+    case PanelZone::Left: return CursorSlot(2);
+    case PanelZone::Right: return CursorSlot(3);
+    case PanelZone::Top: return CursorSlot(4);
+    case PanelZone::Bottom: return CursorSlot(5);
+    default: return QCursor(Qt::ArrowCursor);
+    }
+}
