@@ -10,6 +10,7 @@
 
 #include "app/dialog_hooks.h"
 #include "app/main_morf_form.h"
+#include "app/mesh_panes.h"
 #include "app/picture_filters.h"
 #include "app/program_folder.h"
 #include "app/project_fields.h"
@@ -21,6 +22,7 @@
 #include "node/node_frame.h"
 #include "project/project_file.h"
 #include "project/project_material.h"
+#include "views/mesh_imag.h"
 
 TBasicProjectForm::TBasicProjectForm(TMainMorfForm* owner, ProjectKind kind, const QString& fileName,
                                      const ProjectRecord* record, QWidget* parent)
@@ -39,6 +41,11 @@ TBasicProjectForm::TBasicProjectForm(TMainMorfForm* owner, ProjectKind kind, con
         SetNewProjectDefaults(Rec, kind, ToNativePath(ProgramFolder()), ToNativePath(left), ToNativePath(right));
     }
     setWindowTitle(QFileInfo(Name).fileName());
+    SettingsMenu = CreateSettingsMenu(*this);
+    if (kind == ProjectKind::Mesh) {
+        CreateMeshPanes(owner);
+        return;
+    }
     Summary = new QLabel(this);
     Summary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -46,10 +53,116 @@ TBasicProjectForm::TBasicProjectForm(TMainMorfForm* owner, ProjectKind kind, con
     layout->addWidget(Summary);
     UpdateSummary();
     resize(420, 160);
-    SettingsMenu = CreateSettingsMenu(*this);
 }
 
 QList<MergedMenu> TBasicProjectForm::MergedMenus() { return {{kSettingsMenuGroup, SettingsMenu}}; }
+
+void TBasicProjectForm::CreateMeshPanes(TMainMorfForm* owner)
+{
+    Panes = new TMeshPanes(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Panes);
+    const ProjectCommon& c = Rec.Common();
+    const MeshViewSettings& view = Rec.Mesh.View;
+    for (bool left : {true, false}) {
+        TMeshImag* v = Panes->View(left);
+        v->SetToolSource([this] { return CurrentTool(); });
+        if (!FromFile)
+            continue;
+        const std::string file = LocateProjectFile((left ? c.LeftPicture : c.RightPicture).Get(), ToNativePath(Name));
+        RasterImage picture;
+        if (!file.empty())
+            LoadPicture(file, picture);
+        if (picture.Allocated)
+            Panes->ShowPicture(left, std::move(picture), left ? c.LeftRegion : c.RightRegion);
+    }
+    if (FromFile)
+        LoadMeshFiles();
+    Panes->ApplyLayout(view, true);
+    Panes->ApplyDrawing(view);
+    connect(Panes, &TMeshPanes::MeshEdited, this, &TBasicProjectForm::MarkModified);
+    if (owner)
+        connect(Panes, &TMeshPanes::StatusText, owner, &TMainMorfForm::SetStatusText);
+    const int frame = TMeshPanes::kPaneFrame;
+    const QSize leftSize = Panes->View(true)->size(), rightSize = Panes->View(false)->size();
+    if (FromFile && c.ClientWidth > 0 && c.ClientHeight > 0)
+        ClientSize = QSize(std::min(c.ClientWidth, 4000), std::min(c.ClientHeight, 4000));
+    else
+        ClientSize = QSize(leftSize.width() + rightSize.width() + TMeshPanes::kDividerWidth + 2 * frame,
+                           leftSize.height() + frame);
+    resize(ClientSize);
+    Panes->resize(size());
+    Panes->FitLeftPane();
+}
+
+void TBasicProjectForm::showEvent(QShowEvent* event)
+{
+    TEditAnceForm::showEvent(event);
+    if (!Panes || ClientSize.isEmpty())
+        return;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->resize(ClientSize + (sub->size() - size()));
+    else
+        resize(ClientSize);
+    ClientSize = QSize();
+    Panes->FitLeftPane();
+}
+
+void TBasicProjectForm::LoadMeshFiles()
+{
+    // Both meshes or neither: a pair of different sizes cannot be warped.
+    const ProjectCommon& c = Rec.Common();
+    ProjectFiles files;
+    files.LeftDefs = LocateProjectFile(c.LeftDefs.Get(), ToNativePath(Name));
+    files.RightDefs = LocateProjectFile(c.RightDefs.Get(), ToNativePath(Name));
+    if (files.LeftDefs.empty() || files.RightDefs.empty())
+        return;
+    TMeshDefsData left(2, 2), right(2, 2);
+    if (!LoadProjectMeshes(files, left, right))
+        return;
+    *Panes->View(true)->Mesh.Data = std::move(left);
+    *Panes->View(false)->Mesh.Data = std::move(right);
+}
+
+void TBasicProjectForm::ShowFlagsChanged()
+{
+    if (Panes)
+        Panes->ApplyDrawing(Rec.Mesh.View);
+    UpdateSummary();
+}
+
+QSize TBasicProjectForm::PictureSize(bool left) const
+{
+    if (Panes)
+        return Panes->HasPicture(left) ? SizeOf(Panes->View(left)->GetPicture()) : QSize(0, 0);
+    return SizeOf(left ? LeftPicture : RightPicture);
+}
+
+QSize TBasicProjectForm::ViewOuterSize(bool left) const
+{
+    return Panes ? Panes->View(left)->size() : QSize();
+}
+
+void TBasicProjectForm::EnviromentApplied()
+{
+    if (Panes) {
+        Panes->ApplyLayout(Rec.Mesh.View, true);
+        Panes->ApplyDrawing(Rec.Mesh.View);
+        for (bool left : {true, false})
+            Panes->View(left)->Refresh();
+        Panes->FitLeftPane();
+    }
+    UpdateSummary();
+}
+
+void TBasicProjectForm::RepaintViews()
+{
+    if (Panes) {
+        Panes->View(true)->update();
+        Panes->View(false)->update();
+    }
+}
 
 namespace {
 const QWidget* FrameOf(const QWidget* w)
@@ -71,6 +184,11 @@ void TBasicProjectForm::RefreshRecordFromWindow()
     c.WindowLeft = Frame()->x();
     c.ClientWidth = width();
     c.ClientHeight = height();
+    if (Panes) {
+        c.DividerPos = Panes->DividerPos();
+        Panes->StoreRegion(true, c.LeftRegion);
+        Panes->StoreRegion(false, c.RightRegion);
+    }
     if (QWidget* result = ResultWindow()) {
         const QWidget* frame = FrameOf(result);
         c.ResultTop = frame->y();
@@ -106,6 +224,12 @@ bool TBasicProjectForm::PlacementChanged() const
 
 void TBasicProjectForm::UpdateSummary()
 {
+    if (Summary)
+        Summary->setText(SummaryText());
+}
+
+QString TBasicProjectForm::SummaryText()
+{
     const ProjectCommon& c = Rec.Common();
     const bool mesh = Rec.Kind == ProjectKind::Mesh;
     QString text = mesh ? tr("Mesh project") : tr("Node project");
@@ -114,7 +238,7 @@ void TBasicProjectForm::UpdateSummary()
     text += QStringLiteral("\n") + (mesh ? tr("Meshes: ") : tr("Nodes: ")) + FromNativePath(c.LeftDefs.Get()) +
             QStringLiteral(", ") + FromNativePath(c.RightDefs.Get());
     text += QStringLiteral("\n") + tr("Frames: %1 (current %2)").arg(TotalFramesOf(Rec)).arg(CurrentFrameOf(Rec));
-    Summary->setText(text);
+    return text;
 }
 
 bool TBasicProjectForm::SaveProj(const QString& fileName)
@@ -155,7 +279,7 @@ void TBasicProjectForm::SaveProject1Click()
 void TBasicProjectForm::ShowInfo()
 {
     UpdateSummary();
-    QMessageBox::information(this, tr("Project Info"), Name + QStringLiteral("\n\n") + Summary->text());
+    QMessageBox::information(this, tr("Project Info"), Name + QStringLiteral("\n\n") + SummaryText());
 }
 
 void TBasicProjectForm::closeEvent(QCloseEvent* event)
@@ -203,7 +327,10 @@ void TBasicProjectForm::LoadImag(bool left)
     if (!picture.Allocated)
         return;
     (left ? Rec.Common().LeftPicture : Rec.Common().RightPicture).Set(name);
-    (left ? LeftPicture : RightPicture) = std::move(picture);
+    if (Panes)
+        Panes->ShowPicture(left, std::move(picture));
+    else
+        (left ? LeftPicture : RightPicture) = std::move(picture);
     MarkModified();
 }
 
@@ -211,7 +338,9 @@ bool TBasicProjectForm::LoadMaterial()
 {
     const ProjectCommon& c = Rec.Common();
     const std::string projectFile = FromFile ? ToNativePath(Name) : std::string();
-    if (!LeftPicture.Allocated || !RightPicture.Allocated) {
+    const bool leftThere = Panes ? Panes->HasPicture(true) : LeftPicture.Allocated;
+    const bool rightThere = Panes ? Panes->HasPicture(false) : RightPicture.Allocated;
+    if (!leftThere || !rightThere) {
         ProjectFiles files;
         bool found = true;
         for (auto [stored, where] : {std::pair{&c.LeftPicture, &files.LeftPicture},
@@ -227,27 +356,29 @@ bool TBasicProjectForm::LoadMaterial()
         RasterImage left, right;
         if (!found || !LoadProjectPictures(files, left, right))
             return false;
-        LeftPicture = std::move(left);
-        RightPicture = std::move(right);
+        if (Panes) {
+            if (!leftThere)
+                Panes->ShowPicture(true, std::move(left));
+            if (!rightThere)
+                Panes->ShowPicture(false, std::move(right));
+        } else {
+            LeftPicture = std::move(left);
+            RightPicture = std::move(right);
+        }
     }
-    // Definition files not written yet leave the plain frame meshes (or no
-    // nodes): the pictures then simply cross-dissolve. Existing ones are read
-    // afresh, they may have been edited elsewhere.
+    if (Panes)
+        return true;  // the views hold the meshes being edited
+    // Node files not written yet leave no nodes: the pictures then simply
+    // cross-dissolve. Existing ones are read afresh, they may have been
+    // edited elsewhere.
     ProjectFiles files;
     files.LeftDefs = LocateProjectFile(c.LeftDefs.Get(), projectFile);
     files.RightDefs = LocateProjectFile(c.RightDefs.Get(), projectFile);
     if (files.LeftDefs.empty() || files.RightDefs.empty()) {
-        LeftMesh = TMeshDefsData(2, 2);
-        for (int32_t j = 0; j < 2; ++j)
-            for (int32_t i = 0; i < 2; ++i)
-                LeftMesh.SetNode(i, j, RealPoint{double(i), double(j)}, false);
-        RightMesh = LeftMesh;
         LeftNodes = TNodeDefsData();
         RightNodes = TNodeDefsData();
         return true;
     }
-    if (Rec.Kind == ProjectKind::Mesh)
-        return LoadProjectMeshes(files, LeftMesh, RightMesh);
     return LoadProjectNodes(files, LeftNodes, RightNodes);
 }
 
@@ -262,7 +393,10 @@ void TBasicProjectForm::Preview(int frame, uint8_t warpSide, uint8_t doMorph)
         MeshMorphSettings s = Rec.Mesh.Morph;
         s.WarpSide = warpSide;
         s.DoMorph = doMorph;
-        failed = MeshFrame(LeftPicture, LeftMesh, RightPicture, RightMesh, s, frame, picture);
+        const TMeshImag* left = Panes->View(true);
+        const TMeshImag* right = Panes->View(false);
+        failed = MeshFrame(left->GetPicture(), *left->Mesh.Data, right->GetPicture(), *right->Mesh.Data, s, frame,
+                           picture);
     } else {
         NodeMorphSettings s = Rec.Node.Morph;
         s.WarpSide = warpSide;
@@ -283,7 +417,10 @@ void TBasicProjectForm::GenerateAnimation()
     if (!view || !LoadMaterial())
         return;
     if (Rec.Kind == ProjectKind::Mesh) {
-        MeshAnimation(LeftPicture, LeftMesh, RightPicture, RightMesh, Rec.Mesh.Morph, *view);
+        const TMeshImag* left = Panes->View(true);
+        const TMeshImag* right = Panes->View(false);
+        MeshAnimation(left->GetPicture(), *left->Mesh.Data, right->GetPicture(), *right->Mesh.Data, Rec.Mesh.Morph,
+                      *view);
     } else {
         ApplyNodeWarpParameters(Rec.Node.Morph);
         NodeAnimation(LeftPicture, LeftNodes, RightPicture, RightNodes, Rec.Node.Morph, *view);

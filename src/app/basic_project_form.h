@@ -1,7 +1,7 @@
 // A plain project window: it owns the project record and its file name, keeps
 // the modified flag, saves with SaveProj and asks before closing unsaved work.
-// It shows the project's settings as text until the full mesh and node
-// project windows take its place.
+// A mesh project shows its two pictures with their meshes (TMeshPanes); a node
+// project shows its settings as text until the node views take its place.
 #pragma once
 
 #include <QRect>
@@ -17,6 +17,7 @@ class ResultView;
 
 class QLabel;
 class TMainMorfForm;
+class TMeshPanes;
 
 class TBasicProjectForm : public TEditAnceForm {
     Q_OBJECT
@@ -34,7 +35,7 @@ public:
     }
     void SaveProject1Click() override;
     void ShowInfo() override;
-    void ShowFlagsChanged() override { UpdateSummary(); }
+    void ShowFlagsChanged() override;
     void LoadLeftImag() override { LoadImag(true); }
     void LoadRighImag() override { LoadImag(false); }
     void WarpLeft(int frame) override { Preview(frame, 0, 0); }
@@ -42,9 +43,11 @@ public:
     void WarpRigh(int frame) override { Preview(frame, 1, 0); }
     void GenerateAnimation() override;
     QList<MergedMenu> MergedMenus() override;
-    QSize LeftPictureSize() const override { return SizeOf(LeftPicture); }
-    QSize RightPictureSize() const override { return SizeOf(RightPicture); }
-    void EnviromentApplied() override { UpdateSummary(); }
+    QSize LeftPictureSize() const override { return PictureSize(true); }
+    QSize RightPictureSize() const override { return PictureSize(false); }
+    QSize ViewOuterSize(bool left) const override;
+    void EnviromentApplied() override;
+    void RepaintViews() override;
 
     // Writes the project to fileName; true on failure (message shown).
     bool SaveProj(const QString& fileName);
@@ -56,9 +59,13 @@ public:
     bool IsModified() const { return Modified; }
     // Takes the current placement of both windows as the saved one.
     void RememberPlacement();
+    // The picture panes of a mesh project (null for a node project).
+    TMeshPanes* MeshPanes() const { return Panes; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A mesh project window takes its client size once it is in its frame.
+    void showEvent(QShowEvent* event) override;
 
 private:
     // Asks for a picture and makes it the start (left) or end picture.
@@ -74,11 +81,18 @@ private:
     bool PlacementChanged() const;
     QRect ResultPlacement() const;
     void UpdateSummary();
+    QString SummaryText();
     QWidget* Frame() const;
     static QSize SizeOf(const RasterImage& picture)
     {
         return picture.Allocated ? QSize(picture.Width(), picture.Height()) : QSize(0, 0);
     }
+    // The start or end picture's size; empty while none is loaded.
+    QSize PictureSize(bool left) const;
+    // Mesh projects: the panes with the record's pictures, meshes and view
+    // settings; pictures and mesh files that cannot be found are left out.
+    void CreateMeshPanes(TMainMorfForm* owner);
+    void LoadMeshFiles();
 
     ProjectRecord Rec;
     QString Name;
@@ -86,9 +100,11 @@ private:
     bool Modified = false;
     QLabel* Summary = nullptr;
     QMenu* SettingsMenu = nullptr;
+    TMeshPanes* Panes = nullptr;
+    QSize ClientSize;
     QRect SavedResult;
-    // Pictures in memory, loaded from the record's names when first needed.
+    // Node projects: pictures in memory, loaded from the record's names when
+    // first needed (a mesh project keeps them in its views).
     RasterImage LeftPicture, RightPicture;
-    TMeshDefsData LeftMesh{2, 2}, RightMesh{2, 2};
     TNodeDefsData LeftNodes, RightNodes;
 };

@@ -75,6 +75,13 @@ public:
     // dialog has ended).
     virtual void SetViewsRadiusMode(uint8_t /*mode*/) {}
     virtual void RecomputeRadii() {}
+    // The tool of the project's views, as the main window's tool buttons set
+    // it in the record; a result window asks its project.
+    ToolMode CurrentTool()
+    {
+        const ProjectRecord* record = Project()->Record();
+        return record ? ToolModeOf(record->Common().Tool) : ToolMode::Edit;
+    }
 
     // The result window of a project window (null for none and for result windows).
     TEditAnceForm* ResultWindow() const { return Result; }

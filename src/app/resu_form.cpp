@@ -23,6 +23,7 @@ TResuForm::TResuForm(uint8_t kind, TEditAnceForm* owner, QWidget* parent)
     setWindowTitle("Result");
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     View->SetAligned(true);
+    View->SetToolSource([this] { return CurrentTool(); });
     resize(160, 100);
     View->setGeometry(rect());
     connect(View, &TResuImag::PictureSized, this, &TResuForm::SetClientSize);
