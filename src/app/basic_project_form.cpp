@@ -247,6 +247,10 @@ bool TBasicProjectForm::SaveProj(const QString& fileName)
     if (::SaveProj(ToNativePath(fileName), Rec))
         return true;
     Modified = false;
+    if (Panes) {
+        Panes->View(true)->ClearModified();
+        Panes->View(false)->ClearModified();
+    }
     RememberPlacement();
     return false;
 }

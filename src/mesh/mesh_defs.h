@@ -129,6 +129,12 @@ public:
     void DrawSplines(ClipLineContext& context = ClipContext) const;
     void DrawLinesThrough(int32_t i, int32_t j, ClipLineContext& context = ClipContext) const;
     void DrawSplinesThrough(int32_t i, int32_t j, ClipLineContext& context = ClipContext) const;
+    // What stays put while node (i, j) is dragged: the whole mesh but grid
+    // column i, grid row j and the marker, in the mesh colour.
+    void DrawLinesExcept(int32_t i, int32_t j, ClipLineContext& context = ClipContext) const;
+    void DrawSplinesExcept(int32_t i, int32_t j, ClipLineContext& context = ClipContext) const;
+    // The selected-node marker alone, with the caller's pen.
+    void DrawMarker(ClipLineContext& context = ClipContext) const;
 
 private:
     bool InsertLine(bool columns, RealPoint p, bool atLowEdge);

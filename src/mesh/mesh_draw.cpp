@@ -69,7 +69,7 @@ void DrawSpline(ClipLineContext& c, const GridLine& line, int32_t segments)
 }
 
 // A plus sign three pixels thick round the selected node.
-void DrawMarker(ClipLineContext& c, const TMeshDefs& d)
+void DrawMarkerOf(ClipLineContext& c, const TMeshDefs& d)
 {
     const TMeshDefsData& m = *d.Data;
     if (!Inside(m, d.SelCol, d.SelRow) || c.ScaleX == 0 || c.ScaleY == 0)
@@ -84,7 +84,10 @@ void DrawMarker(ClipLineContext& c, const TMeshDefs& d)
     ClipLine(c, p.X - u, p.Y - (s - 2) * v, p.X - u, p.Y + (s - 1) * v);
 }
 
-void DrawWholeMesh(ClipLineContext& c, const TMeshDefs& d, uint32_t colour, bool splines)
+// The whole mesh in its colour, but for grid column skipCol and grid row
+// skipRow (-1: none); the marker only when asked.
+void DrawWholeMesh(ClipLineContext& c, const TMeshDefs& d, uint32_t colour, bool splines, int32_t skipCol = -1,
+                   int32_t skipRow = -1, bool marker = true)
 {
     c.UseWorldWindow();
     LineCanvas* canvas = c.Canvas;
@@ -99,6 +102,8 @@ void DrawWholeMesh(ClipLineContext& c, const TMeshDefs& d, uint32_t colour, bool
     for (bool column : {false, true}) {
         const int32_t count = column ? m.Cols : m.Rows;
         for (int32_t k = 1; k + 1 < count; ++k) {
+            if (k == (column ? skipCol : skipRow))
+                continue;
             const GridLine line{m, column, k};
             if (splines)
                 DrawSpline(c, line, d.SegmentCount);
@@ -106,9 +111,10 @@ void DrawWholeMesh(ClipLineContext& c, const TMeshDefs& d, uint32_t colour, bool
                 DrawPolyline(c, line);
         }
     }
-    if (canvas)
+    if (canvas && marker)
         canvas->SetPenColor(d.PointColor);
-    DrawMarker(c, d);
+    if (marker)
+        DrawMarkerOf(c, d);
     if (canvas)
         canvas->SetPenColor(saved);
 }
@@ -125,7 +131,7 @@ void DrawThrough(ClipLineContext& c, const TMeshDefs& d, int32_t i, int32_t j, b
                 DrawPolyline(c, line);
         }
     }
-    DrawMarker(c, d);
+    DrawMarkerOf(c, d);
 }
 
 }  // namespace
@@ -142,4 +148,20 @@ void TMeshDefs::DrawLinesThrough(int32_t i, int32_t j, ClipLineContext& context)
 void TMeshDefs::DrawSplinesThrough(int32_t i, int32_t j, ClipLineContext& context) const
 {
     DrawThrough(context, *this, i, j, true);
+}
+
+void TMeshDefs::DrawLinesExcept(int32_t i, int32_t j, ClipLineContext& context) const
+{
+    DrawWholeMesh(context, *this, LineColor, false, i, j, false);
+}
+
+void TMeshDefs::DrawSplinesExcept(int32_t i, int32_t j, ClipLineContext& context) const
+{
+    DrawWholeMesh(context, *this, SplineColor, true, i, j, false);
+}
+
+void TMeshDefs::DrawMarker(ClipLineContext& context) const
+{
+    context.UseWorldWindow();
+    DrawMarkerOf(context, *this);
 }

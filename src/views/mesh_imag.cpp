@@ -1,5 +1,6 @@
 #include "views/mesh_imag.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "numerics/clip_line.h"
@@ -80,6 +81,7 @@ void TMeshImag::PressEdit(Qt::MouseButton button, QPoint point, ToolMode tool)
         Partner->Mesh.SelCol = i;
         Partner->Mesh.SelRow = j;
     }
+    Backdrop = QImage();
     RepaintBoth();
 }
 
@@ -92,6 +94,7 @@ void TMeshImag::DragEdit(QPoint point)
 
 void TMeshImag::ReleaseEdit(QPoint point)
 {
+    Backdrop = QImage();
     if (Moved) {
         Mesh.MoveNode(DragNode.x(), DragNode.y(), WorldAt(point));
         const RealPoint now = Mesh.Data->GetNode(DragNode.x(), DragNode.y());
@@ -143,15 +146,61 @@ void TMeshImag::PaintOver(QPainter& painter)
         Mesh.DrawLines(context);
     if (Mesh.ShowSplines)
         Mesh.DrawSplines(context);
-    if (EditDragging()) {
-        // The lines through the dragged node stand out inverted.
-        canvas.SetInvert(true);
-        if (Mesh.ShowLines)
-            Mesh.DrawLinesThrough(DragNode.x(), DragNode.y(), context);
-        if (Mesh.ShowSplines)
-            Mesh.DrawSplinesThrough(DragNode.x(), DragNode.y(), context);
+}
+
+void TMeshImag::PaintThrough(QPainter& painter) const
+{
+    PainterCanvas canvas(painter);
+    ClipLineContext context;
+    FillClipContext(context);
+    context.Canvas = &canvas;
+    const int32_t i = DragNode.x(), j = DragNode.y();
+    // Drawn as the whole mesh draws them, then inverted so that they stand out.
+    for (bool invert : {false, true}) {
+        canvas.SetInvert(invert);
+        if (Mesh.ShowLines) {
+            canvas.SetPenColor(Mesh.LineColor);
+            Mesh.DrawLinesThrough(i, j, context);
+        }
+        if (Mesh.ShowSplines) {
+            canvas.SetPenColor(Mesh.SplineColor);
+            Mesh.DrawSplinesThrough(i, j, context);
+        }
+        if (!invert) {
+            canvas.SetPenColor(Mesh.PointColor);
+            Mesh.DrawMarker(context);
+        }
     }
     canvas.Flush();
+}
+
+void TMeshImag::MakeBackdrop()
+{
+    Backdrop = QImage(size(), QImage::Format_RGB32);
+    QPainter painter(&Backdrop);
+    PaintPicture(painter);
+    PainterCanvas canvas(painter);
+    ClipLineContext context;
+    FillClipContext(context);
+    context.Canvas = &canvas;
+    if (Mesh.ShowLines)
+        Mesh.DrawLinesExcept(DragNode.x(), DragNode.y(), context);
+    if (Mesh.ShowSplines)
+        Mesh.DrawSplinesExcept(DragNode.x(), DragNode.y(), context);
+}
+
+void TMeshImag::paintEvent(QPaintEvent* event)
+{
+    if (!EditDragging() || RedrawSuspended || !GetPicture().Allocated || (!Mesh.ShowLines && !Mesh.ShowSplines)) {
+        TPictImag::paintEvent(event);
+        return;
+    }
+    if (Backdrop.size() != size())
+        MakeBackdrop();
+    QPainter painter(this);
+    for (const QRect& r : event->region())
+        painter.drawImage(r.topLeft(), Backdrop, r);
+    PaintThrough(painter);
 }
 
 QCursor TMeshImag::EditCursor() const { return CursorSlot(1); }

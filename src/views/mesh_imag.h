@@ -6,6 +6,7 @@
 // to the partner view's mesh as well, so both meshes keep the same size.
 #pragma once
 
+#include <QImage>
 #include <QPointer>
 
 #include "mesh/mesh_defs.h"
@@ -59,13 +60,22 @@ protected:
     void PressMargin(Qt::MouseButton button, QPoint point, PanelZone zone, ToolMode tool) override;
     void DragEdit(QPoint point) override;
     void ReleaseEdit(QPoint point) override;
-    void Refreshed() override { Changed = true; }
+    void Refreshed() override
+    {
+        Changed = true;
+        Backdrop = QImage();
+    }
     void PaintOver(QPainter& painter) override;
+    // While a node is dragged only the lines through it are drawn anew, over
+    // a picture of everything else made when the drag began.
+    void paintEvent(QPaintEvent* event) override;
     QCursor EditCursor() const override;
     QCursor MarginCursor(PanelZone zone, ToolMode tool) const override;
 
 private:
     RealPoint WorldAt(QPoint point) const;
+    void PaintThrough(QPainter& painter) const;
+    void MakeBackdrop();
     void MarkEdited();
     void RepaintBoth();
 
@@ -75,4 +85,5 @@ private:
     bool Moved = false;
     QPoint DragNode;        // column, row of the node being dragged
     RealPoint DragStart;    // where it was when the drag began
+    QImage Backdrop;        // the view without the lines through the dragged node
 };

@@ -47,3 +47,4 @@ void PainterCanvas::Flush()
     Painter.restore();
     Pending.clear();
 }
+

@@ -32,3 +32,4 @@ private:
     bool Invert = false;
     std::vector<QLine> Pending;
 };
+

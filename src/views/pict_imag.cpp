@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -16,19 +17,27 @@ namespace {
 
 int32_t Round(double v) { return static_cast<int32_t>(RoundEven(v)); }
 
-// The bottom-up BGR rows of a picture as a top-down 32-bit screen image.
+// The bottom-up BGR rows of a picture as a top-down 32-bit screen image. On
+// a little-endian machine the four bytes at a pixel are blue, green, red and
+// the next pixel's blue: one load and the alpha byte make the screen pixel.
 QImage ScreenImage(const RasterImage& picture)
 {
+    static_assert(std::endian::native == std::endian::little);
     const int32_t w = picture.Width(), h = picture.Height();
     QImage image(w, h, QImage::Format_RGB32);
-    if (image.isNull())
+    if (image.isNull() || w <= 0)
         return image;
     const uint8_t* bits = picture.Lock();
     for (int32_t y = 0; y < h; ++y) {
         const uint8_t* s = bits + static_cast<size_t>(h - 1 - y) * picture.RowBytes;
-        auto* d = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int32_t x = 0; x < w; ++x, s += 3)
-            d[x] = 0xFF000000u | static_cast<QRgb>(s[2]) << 16 | static_cast<QRgb>(s[1]) << 8 | s[0];
+        auto* d = reinterpret_cast<uint32_t*>(image.scanLine(y));
+        for (int32_t x = 0; x + 1 < w; ++x, s += 3) {
+            uint32_t v;
+            std::memcpy(&v, s, 4);
+            d[x] = v | 0xFF000000u;
+        }
+        // The last pixel of a row may end the memory: byte by byte.
+        d[w - 1] = 0xFF000000u | uint32_t(s[2]) << 16 | uint32_t(s[1]) << 8 | s[0];
     }
     picture.Unlock();
     return image;
@@ -173,11 +182,8 @@ void TPictImag::PaintFrames(QPainter& painter) const
     }
 }
 
-void TPictImag::paintEvent(QPaintEvent*)
+void TPictImag::PaintPicture(QPainter& painter) const
 {
-    if (RedrawSuspended || !Picture.Allocated)
-        return;
-    QPainter painter(this);
     if (Kind.Margin > 0)
         PaintFrames(painter);
     // Before the first rendering the picture itself is shown, unscaled.
@@ -185,6 +191,14 @@ void TPictImag::paintEvent(QPaintEvent*)
         painter.drawImage(Kind.Margin, Kind.Margin, Screen);
     else
         painter.drawImage(Kind.Margin, Kind.Margin, ScreenImage(Picture));
+}
+
+void TPictImag::paintEvent(QPaintEvent*)
+{
+    if (RedrawSuspended || !Picture.Allocated)
+        return;
+    QPainter painter(this);
+    PaintPicture(painter);
     PaintOver(painter);
     if (Dragging && DragTool == ToolMode::ZoomIn) {
         // A dotted white band drawn by XOR stays visible on any picture.

@@ -115,6 +115,8 @@ protected:
     virtual void Refreshed() {}
     // Drawn over the picture, inside the panel.
     virtual void PaintOver(QPainter& /*painter*/) {}
+    // The frames (with a margin) and the display picture.
+    void PaintPicture(QPainter& painter) const;
     virtual QCursor EditCursor() const;
     virtual QCursor MarginCursor(PanelZone /*zone*/, ToolMode /*tool*/) const;
 

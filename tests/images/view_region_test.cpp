@@ -4,8 +4,10 @@
 
 #include <optional>
 
+#include "images/display_scale.h"
 #include "images/view_region.h"
 #include "numerics/real48.h"
+#include "scale_test_util.h"
 
 namespace {
 const ViewRegion kWhole{0, 0, 319, 199};
@@ -99,4 +101,33 @@ TEST(ViewRegion, ShiftsMoveEachAxisOnlyInsideThePicture)
     EXPECT_EQ(ShiftRegion(r, 320, 200, -10, -10, true), r);  // the last shift must keep left, top above 0
     EXPECT_EQ(ShiftRegion(r, 320, 200, 219, 99, false), (ViewRegion{229, 109, 319, 199}));
     EXPECT_EQ(ShiftRegion(r, 320, 200, 220, 100, false), r);
+}
+
+TEST(RenderView, QuickRegionsReadInPlaceGiveTheCutOutRegionsPixels)
+{
+    // Zooming and panning in quick mode sample the picture where it lies;
+    // the pixels must be those of the region cut out and scaled.
+    const RasterImage pic = RandomPicture(97, 61, 11);
+    struct Case {
+        ViewRegion Region;
+        int32_t W, H;
+    };
+    const Case cases[] = {
+        {{10, 5, 49, 34}, 120, 50},  // wider, lower
+        {{10, 5, 49, 34}, 20, 90},   // narrower, taller
+        {{3, 7, 82, 56}, 40, 41},    // smaller both ways
+        {{3, 7, 82, 56}, 200, 150},  // larger both ways
+        {{0, 1, 95, 60}, 96, 60},    // the same size: a copy
+        {{1, 0, 96, 59}, 96, 45},    // same width, lower: shifted by one pixel
+        {{1, 0, 96, 59}, 96, 80},    // same width, taller
+        {{96, 60, 96, 60}, 40, 40},  // one pixel
+    };
+    for (const Case& c : cases) {
+        RasterImage display;
+        ASSERT_TRUE(RenderView(pic, c.Region, kDisplayQuick, c.W, c.H, 1, display));
+        RasterImage expected = Blank(c.W, c.H);
+        ScaleQuick(CutRegion(pic, c.Region), expected);
+        EXPECT_EQ(PixelBytes(display), PixelBytes(expected)) << c.Region.Left << "," << c.Region.Top << " to " << c.W
+                                                             << "x" << c.H;
+    }
 }
