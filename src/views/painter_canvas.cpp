@@ -47,4 +47,3 @@ void PainterCanvas::Flush()
     Painter.restore();
     Pending.clear();
 }
-

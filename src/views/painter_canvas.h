@@ -32,4 +32,3 @@ private:
     bool Invert = false;
     std::vector<QLine> Pending;
 };
-
