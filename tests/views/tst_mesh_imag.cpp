@@ -116,6 +116,12 @@ private slots:
         view.SetPicture(Gradient(100, 60));
         QCOMPARE(view.size(), QSize(128, 88));
         QVERIFY(view.IsChanged());
+        // A view made for an opened project takes its region, when it fits.
+        TMeshImag opened(Gradient(100, 60), ViewRegion{10, 5, 59, 34});
+        QCOMPARE(opened.GetRegion(), (ViewRegion{10, 5, 59, 34}));
+        QCOMPARE(opened.GetDisplay().Width(), 100);
+        TMeshImag outside(Gradient(100, 60), ViewRegion{10, 5, 100, 34});
+        QCOMPARE(outside.GetRegion(), (ViewRegion{0, 0, 99, 59}));
     }
 
     void marginClicksInsertAndDeleteRowsInBothMeshes()
