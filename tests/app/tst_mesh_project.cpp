@@ -182,6 +182,27 @@ private slots:
         QCOMPARE(Capture->LastText(), QString("Error: Load the start and end pictures first."));
     }
 
+    void environmentSettingsReachTheViews()
+    {
+        const QString folder = CopyData();
+        QVERIFY(Form->OpenProjectFile(folder + "/demo_mesh.prj"));
+        MeshViewSettings& v = Project()->Record()->Mesh.View;
+        v.ShowSplines = 1;
+        v.SplineSegments = 4;
+        v.LeftPaneWidth = 200;
+        v.FitRight = 1;
+        v.ZoomQuality = 2;
+        Project()->EnviromentApplied();
+        QVERIFY(View(true)->Mesh.ShowSplines && View(false)->Mesh.ShowSplines);
+        QCOMPARE(View(false)->Mesh.SegmentCount, 4);
+        QCOMPARE(View(true)->size(), QSize(228, 268));
+        QCOMPARE(Project()->ViewOuterSize(true), QSize(228, 268));
+        QVERIFY(View(false)->IsAligned() && !View(true)->IsAligned());
+        QCOMPARE(View(true)->GetDisplay().Width(), 200);
+        QCOMPARE(View(true)->GetDisplayMode(), uint8_t(2));
+        QCOMPARE(Project()->LeftPictureSize(), QSize(320, 240));
+    }
+
     void savingKeepsTheShownRegionsAndTheDivider()
     {
         const QString folder = CopyData();
