@@ -3,14 +3,12 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
-#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QVBoxLayout>
 #include <utility>
 
 #include "app/dialog_hooks.h"
 #include "app/main_morf_form.h"
-#include "app/mesh_panes.h"
 #include "app/picture_filters.h"
 #include "app/program_folder.h"
 #include "app/project_fields.h"
@@ -18,34 +16,29 @@
 #include "app/settings_commands.h"
 #include "images/error_box.h"
 #include "images/picture_file.h"
-#include "mesh/mesh_frame.h"
 #include "node/node_frame.h"
 #include "project/project_file.h"
 #include "project/project_material.h"
-#include "views/mesh_imag.h"
 
-TBasicProjectForm::TBasicProjectForm(TMainMorfForm* owner, ProjectKind kind, const QString& fileName,
-                                     const ProjectRecord* record, QWidget* parent)
-    : TEditAnceForm(kind == ProjectKind::Mesh ? kMeshProjectWindow : kNodeProjectWindow, parent)
+TBasicProjectForm::TBasicProjectForm(TMainMorfForm* owner, const QString& fileName, const ProjectRecord* record,
+                                     QWidget* parent)
+    : TProjectForm(kNodeProjectWindow, parent)
 {
-    setObjectName(kind == ProjectKind::Mesh ? QStringLiteral("MeshEditForm") : QStringLiteral("NodeEditForm"));
+    setObjectName(QStringLiteral("NodeEditForm"));
     if (record) {
         Rec = *record;
-        Rec.Kind = kind;
+        Rec.Kind = ProjectKind::Node;
         Name = fileName;
         FromFile = true;
     } else {
         Name = owner->New_ProjName();
         const QString left = owner->New_MeshName();
         const QString right = owner->New_MeshName();
-        SetNewProjectDefaults(Rec, kind, ToNativePath(ProgramFolder()), ToNativePath(left), ToNativePath(right));
+        SetNewProjectDefaults(Rec, ProjectKind::Node, ToNativePath(ProgramFolder()), ToNativePath(left),
+                              ToNativePath(right));
     }
-    setWindowTitle(QFileInfo(Name).fileName());
+    UpdateCaption();
     SettingsMenu = CreateSettingsMenu(*this);
-    if (kind == ProjectKind::Mesh) {
-        CreateMeshPanes(owner);
-        return;
-    }
     Summary = new QLabel(this);
     Summary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -57,125 +50,7 @@ TBasicProjectForm::TBasicProjectForm(TMainMorfForm* owner, ProjectKind kind, con
 
 QList<MergedMenu> TBasicProjectForm::MergedMenus() { return {{kSettingsMenuGroup, SettingsMenu}}; }
 
-void TBasicProjectForm::CreateMeshPanes(TMainMorfForm* owner)
-{
-    Panes = new TMeshPanes(this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Panes);
-    const ProjectCommon& c = Rec.Common();
-    const MeshViewSettings& view = Rec.Mesh.View;
-    for (bool left : {true, false}) {
-        TMeshImag* v = Panes->View(left);
-        v->SetToolSource([this] { return CurrentTool(); });
-        if (!FromFile)
-            continue;
-        const std::string file = LocateProjectFile((left ? c.LeftPicture : c.RightPicture).Get(), ToNativePath(Name));
-        RasterImage picture;
-        if (!file.empty())
-            LoadPicture(file, picture);
-        if (picture.Allocated)
-            Panes->ShowPicture(left, std::move(picture), left ? c.LeftRegion : c.RightRegion);
-    }
-    if (FromFile)
-        LoadMeshFiles();
-    Panes->ApplyLayout(view, true);
-    Panes->ApplyDrawing(view);
-    connect(Panes, &TMeshPanes::MeshEdited, this, &TBasicProjectForm::MarkModified);
-    if (owner)
-        connect(Panes, &TMeshPanes::StatusText, owner, &TMainMorfForm::SetStatusText);
-    const int frame = TMeshPanes::kPaneFrame;
-    const QSize leftSize = Panes->View(true)->size(), rightSize = Panes->View(false)->size();
-    if (FromFile && c.ClientWidth > 0 && c.ClientHeight > 0)
-        ClientSize = QSize(std::min(c.ClientWidth, 4000), std::min(c.ClientHeight, 4000));
-    else
-        ClientSize = QSize(leftSize.width() + rightSize.width() + TMeshPanes::kDividerWidth + 2 * frame,
-                           leftSize.height() + frame);
-    resize(ClientSize);
-    Panes->resize(size());
-    Panes->FitLeftPane();
-}
-
-void TBasicProjectForm::showEvent(QShowEvent* event)
-{
-    TEditAnceForm::showEvent(event);
-    if (!Panes || ClientSize.isEmpty())
-        return;
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->resize(ClientSize + (sub->size() - size()));
-    else
-        resize(ClientSize);
-    ClientSize = QSize();
-    Panes->FitLeftPane();
-}
-
-void TBasicProjectForm::LoadMeshFiles()
-{
-    // Both meshes or neither: a pair of different sizes cannot be warped.
-    const ProjectCommon& c = Rec.Common();
-    ProjectFiles files;
-    files.LeftDefs = LocateProjectFile(c.LeftDefs.Get(), ToNativePath(Name));
-    files.RightDefs = LocateProjectFile(c.RightDefs.Get(), ToNativePath(Name));
-    if (files.LeftDefs.empty() || files.RightDefs.empty())
-        return;
-    TMeshDefsData left(2, 2), right(2, 2);
-    if (!LoadProjectMeshes(files, left, right))
-        return;
-    *Panes->View(true)->Mesh.Data = std::move(left);
-    *Panes->View(false)->Mesh.Data = std::move(right);
-}
-
-void TBasicProjectForm::ShowFlagsChanged()
-{
-    if (Panes)
-        Panes->ApplyDrawing(Rec.Mesh.View);
-    UpdateSummary();
-}
-
-QSize TBasicProjectForm::PictureSize(bool left) const
-{
-    if (Panes)
-        return Panes->HasPicture(left) ? SizeOf(Panes->View(left)->GetPicture()) : QSize(0, 0);
-    return SizeOf(left ? LeftPicture : RightPicture);
-}
-
-QSize TBasicProjectForm::ViewOuterSize(bool left) const
-{
-    return Panes ? Panes->View(left)->size() : QSize();
-}
-
-void TBasicProjectForm::EnviromentApplied()
-{
-    if (Panes) {
-        Panes->ApplyLayout(Rec.Mesh.View, true);
-        Panes->ApplyDrawing(Rec.Mesh.View);
-        for (bool left : {true, false})
-            Panes->View(left)->Refresh();
-        Panes->FitLeftPane();
-    }
-    UpdateSummary();
-}
-
-void TBasicProjectForm::RepaintViews()
-{
-    if (Panes) {
-        Panes->View(true)->update();
-        Panes->View(false)->update();
-    }
-}
-
-namespace {
-const QWidget* FrameOf(const QWidget* w)
-{
-    return qobject_cast<QMdiSubWindow*>(w->parentWidget()) ? w->parentWidget() : w;
-}
-}  // namespace
-
-QWidget* TBasicProjectForm::Frame() const
-{
-    // Inside the MDI area the placement is that of the sub-window frame.
-    return qobject_cast<QMdiSubWindow*>(parentWidget()) ? parentWidget() : const_cast<TBasicProjectForm*>(this);
-}
+void TBasicProjectForm::ShowFlagsChanged() { UpdateSummary(); }
 
 void TBasicProjectForm::RefreshRecordFromWindow()
 {
@@ -184,37 +59,24 @@ void TBasicProjectForm::RefreshRecordFromWindow()
     c.WindowLeft = Frame()->x();
     c.ClientWidth = width();
     c.ClientHeight = height();
-    if (Panes) {
-        c.DividerPos = Panes->DividerPos();
-        Panes->StoreRegion(true, c.LeftRegion);
-        Panes->StoreRegion(false, c.RightRegion);
-    }
     if (QWidget* result = ResultWindow()) {
         const QWidget* frame = FrameOf(result);
         c.ResultTop = frame->y();
         c.ResultLeft = frame->x();
-        if (Rec.Kind == ProjectKind::Mesh) {
-            Rec.Mesh.View.ResultWidth = result->width();
-            Rec.Mesh.View.ResultHeight = result->height();
-        } else {
-            Rec.Node.View.ResultWidth = result->width();
-            Rec.Node.View.ResultHeight = result->height();
-        }
+        Rec.Node.View.ResultWidth = result->width();
+        Rec.Node.View.ResultHeight = result->height();
     }
 }
 
 QRect TBasicProjectForm::ResultPlacement() const
 {
-    const QWidget* result = ResultWindow();
+    QWidget* result = ResultWindow();
     if (!result)
         return {};
     return QRect(FrameOf(result)->pos(), result->size());
 }
 
-void TBasicProjectForm::RememberPlacement()
-{
-    SavedResult = ResultPlacement();
-}
+void TBasicProjectForm::RememberPlacement() { SavedResult = ResultPlacement(); }
 
 bool TBasicProjectForm::PlacementChanged() const
 {
@@ -231,12 +93,11 @@ void TBasicProjectForm::UpdateSummary()
 QString TBasicProjectForm::SummaryText()
 {
     const ProjectCommon& c = Rec.Common();
-    const bool mesh = Rec.Kind == ProjectKind::Mesh;
-    QString text = mesh ? tr("Mesh project") : tr("Node project");
+    QString text = tr("Node project");
     text += QStringLiteral("\n") + tr("Start picture: ") + FromNativePath(c.LeftPicture.Get());
     text += QStringLiteral("\n") + tr("End picture: ") + FromNativePath(c.RightPicture.Get());
-    text += QStringLiteral("\n") + (mesh ? tr("Meshes: ") : tr("Nodes: ")) + FromNativePath(c.LeftDefs.Get()) +
-            QStringLiteral(", ") + FromNativePath(c.RightDefs.Get());
+    text += QStringLiteral("\n") + tr("Nodes: ") + FromNativePath(c.LeftDefs.Get()) + QStringLiteral(", ") +
+            FromNativePath(c.RightDefs.Get());
     text += QStringLiteral("\n") + tr("Frames: %1 (current %2)").arg(TotalFramesOf(Rec)).arg(CurrentFrameOf(Rec));
     return text;
 }
@@ -247,24 +108,7 @@ bool TBasicProjectForm::SaveProj(const QString& fileName)
     if (::SaveProj(ToNativePath(fileName), Rec))
         return true;
     Modified = false;
-    if (Panes) {
-        Panes->View(true)->ClearModified();
-        Panes->View(false)->ClearModified();
-    }
     RememberPlacement();
-    return false;
-}
-
-bool TBasicProjectForm::SaveProjectAs()
-{
-    const QString start = FromFile ? Name : WithSeparator(ProgramFolder()) + QStringLiteral("Data/") + Name;
-    const QString chosen = RunSaveFileDialog(this, ApplicationTitle() + QStringLiteral(" - save project as ..."),
-                                             start, QString::fromLatin1(kProjectFilter));
-    if (chosen.isEmpty() || SaveProj(chosen))
-        return true;
-    Name = chosen;
-    FromFile = true;
-    setWindowTitle(QFileInfo(Name).fileName());
     return false;
 }
 
@@ -274,9 +118,7 @@ void TBasicProjectForm::SaveProject1Click()
         SaveProj(Name);
         return;
     }
-    const QMessageBox::StandardButton answer =
-        RunYesNoCancel(this, ApplicationTitle(), QStringLiteral("Save changes to %1?").arg(Name));
-    if (answer == QMessageBox::Yes)
+    if (AskSaveChanges(Name) == QMessageBox::Yes)
         SaveProjectAs();
 }
 
@@ -290,8 +132,7 @@ void TBasicProjectForm::closeEvent(QCloseEvent* event)
 {
     const bool changed = !FromFile || Modified || PlacementChanged();
     if (changed) {
-        const QMessageBox::StandardButton answer =
-            RunYesNoCancel(this, ApplicationTitle(), QStringLiteral("Save changes to %1?").arg(Name));
+        const QMessageBox::StandardButton answer = AskSaveChanges(Name);
         if (answer == QMessageBox::Cancel) {
             event->ignore();
             return;
@@ -317,8 +158,8 @@ void TBasicProjectForm::LoadImag(bool left)
 {
     const QString title = ApplicationTitle() + (left ? QStringLiteral(" - load left image")
                                                      : QStringLiteral(" - load right image"));
-    const QString chosen = RunOpenFileDialog(this, title, WithSeparator(ProgramFolder()) + QStringLiteral("Data/"),
-                                             QString::fromLatin1(kOpenPictureFilter));
+    const QString chosen =
+        RunOpenFileDialog(this, title, DialogStart(), QString::fromLatin1(kOpenPictureFilter));
     if (chosen.isEmpty())
         return;
     const std::string name = ToNativePath(chosen);
@@ -331,10 +172,7 @@ void TBasicProjectForm::LoadImag(bool left)
     if (!picture.Allocated)
         return;
     (left ? Rec.Common().LeftPicture : Rec.Common().RightPicture).Set(name);
-    if (Panes)
-        Panes->ShowPicture(left, std::move(picture));
-    else
-        (left ? LeftPicture : RightPicture) = std::move(picture);
+    (left ? LeftPicture : RightPicture) = std::move(picture);
     MarkModified();
 }
 
@@ -342,36 +180,23 @@ bool TBasicProjectForm::LoadMaterial()
 {
     const ProjectCommon& c = Rec.Common();
     const std::string projectFile = FromFile ? ToNativePath(Name) : std::string();
-    const bool leftThere = Panes ? Panes->HasPicture(true) : LeftPicture.Allocated;
-    const bool rightThere = Panes ? Panes->HasPicture(false) : RightPicture.Allocated;
-    if (!leftThere || !rightThere) {
+    if (!LeftPicture.Allocated || !RightPicture.Allocated) {
         ProjectFiles files;
-        bool found = true;
         for (auto [stored, where] : {std::pair{&c.LeftPicture, &files.LeftPicture},
                                      std::pair{&c.RightPicture, &files.RightPicture}}) {
             *where = LocateProjectFile(stored->Get(), projectFile);
             if (where->empty()) {
                 ShowErrorBox(14, stored->Get().empty() ? std::string("Load the start and end pictures first.")
                                                        : "File was not found: " + stored->Get());
-                found = false;
-                break;
+                return false;
             }
         }
         RasterImage left, right;
-        if (!found || !LoadProjectPictures(files, left, right))
+        if (!LoadProjectPictures(files, left, right))
             return false;
-        if (Panes) {
-            if (!leftThere)
-                Panes->ShowPicture(true, std::move(left));
-            if (!rightThere)
-                Panes->ShowPicture(false, std::move(right));
-        } else {
-            LeftPicture = std::move(left);
-            RightPicture = std::move(right);
-        }
+        LeftPicture = std::move(left);
+        RightPicture = std::move(right);
     }
-    if (Panes)
-        return true;  // the views hold the meshes being edited
     // Node files not written yet leave no nodes: the pictures then simply
     // cross-dissolve. Existing ones are read afresh, they may have been
     // edited elsewhere.
@@ -392,24 +217,13 @@ void TBasicProjectForm::Preview(int frame, uint8_t warpSide, uint8_t doMorph)
     if (!view || !LoadMaterial())
         return;
     RasterImage picture;
-    bool failed;
-    if (Rec.Kind == ProjectKind::Mesh) {
-        MeshMorphSettings s = Rec.Mesh.Morph;
-        s.WarpSide = warpSide;
-        s.DoMorph = doMorph;
-        const TMeshImag* left = Panes->View(true);
-        const TMeshImag* right = Panes->View(false);
-        failed = MeshFrame(left->GetPicture(), *left->Mesh.Data, right->GetPicture(), *right->Mesh.Data, s, frame,
-                           picture);
-    } else {
-        NodeMorphSettings s = Rec.Node.Morph;
-        s.WarpSide = warpSide;
-        s.DoMorph = doMorph;
-        ApplyNodeWarpParameters(s);
-        failed = NodeFrame(LeftPicture, LeftNodes, RightPicture, RightNodes, s, frame, picture);
-    }
+    NodeMorphSettings s = Rec.Node.Morph;
+    s.WarpSide = warpSide;
+    s.DoMorph = doMorph;
+    ApplyNodeWarpParameters(s);
+    NodeFrame(LeftPicture, LeftNodes, RightPicture, RightNodes, s, frame, picture);
     // A failed node warp still leaves a defined frame worth seeing.
-    if (picture.Allocated && (!failed || Rec.Kind == ProjectKind::Node)) {
+    if (picture.Allocated) {
         view->SetPicture(std::move(picture));
         view->RefreshView();
     }
@@ -420,13 +234,6 @@ void TBasicProjectForm::GenerateAnimation()
     ResultView* view = ResultViewOf();
     if (!view || !LoadMaterial())
         return;
-    if (Rec.Kind == ProjectKind::Mesh) {
-        const TMeshImag* left = Panes->View(true);
-        const TMeshImag* right = Panes->View(false);
-        MeshAnimation(left->GetPicture(), *left->Mesh.Data, right->GetPicture(), *right->Mesh.Data, Rec.Mesh.Morph,
-                      *view);
-    } else {
-        ApplyNodeWarpParameters(Rec.Node.Morph);
-        NodeAnimation(LeftPicture, LeftNodes, RightPicture, RightNodes, Rec.Node.Morph, *view);
-    }
+    ApplyNodeWarpParameters(Rec.Node.Morph);
+    NodeAnimation(LeftPicture, LeftNodes, RightPicture, RightNodes, Rec.Node.Morph, *view);
 }

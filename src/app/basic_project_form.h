@@ -1,15 +1,14 @@
-// A plain project window: it owns the project record and its file name, keeps
-// the modified flag, saves with SaveProj and asks before closing unsaved work.
-// A mesh project shows its two pictures with their meshes (TMeshPanes); a node
-// project shows its settings as text until the node views take its place.
+// A plain node project window: it owns the project record and its file name,
+// keeps the modified flag, saves with SaveProj and asks before closing
+// unsaved work. It shows its settings as text until the node views take its
+// place.
 #pragma once
 
 #include <QRect>
 #include <QString>
 
-#include "app/edit_ance_form.h"
+#include "app/project_form.h"
 #include "images/raster_image.h"
-#include "mesh/mesh_defs.h"
 #include "node/node_defs.h"
 #include "project/project_record.h"
 
@@ -17,14 +16,13 @@ class ResultView;
 
 class QLabel;
 class TMainMorfForm;
-class TMeshPanes;
 
-class TBasicProjectForm : public TEditAnceForm {
+class TBasicProjectForm : public TProjectForm {
     Q_OBJECT
 public:
-    // record null: a new project of that kind, with the default names and
-    // settings; otherwise the record read from fileName.
-    TBasicProjectForm(TMainMorfForm* owner, ProjectKind kind, const QString& fileName, const ProjectRecord* record,
+    // record null: a new node project with the default names and settings;
+    // otherwise the record read from fileName.
+    TBasicProjectForm(TMainMorfForm* owner, const QString& fileName, const ProjectRecord* record,
                       QWidget* parent = nullptr);
 
     ProjectRecord* Record() override { return &Rec; }
@@ -43,29 +41,17 @@ public:
     void WarpRigh(int frame) override { Preview(frame, 1, 0); }
     void GenerateAnimation() override;
     QList<MergedMenu> MergedMenus() override;
-    QSize LeftPictureSize() const override { return PictureSize(true); }
-    QSize RightPictureSize() const override { return PictureSize(false); }
-    QSize ViewOuterSize(bool left) const override;
-    void EnviromentApplied() override;
-    void RepaintViews() override;
+    QSize LeftPictureSize() const override { return SizeOf(LeftPicture); }
+    QSize RightPictureSize() const override { return SizeOf(RightPicture); }
+    void EnviromentApplied() override { UpdateSummary(); }
 
-    // Writes the project to fileName; true on failure (message shown).
-    bool SaveProj(const QString& fileName);
-    // Asks for a name and saves there; true when cancelled or failed.
-    bool SaveProjectAs();
+    bool SaveProj(const QString& fileName) override;
 
-    const QString& ProjectName() const { return Name; }
-    bool HasFile() const { return FromFile; }
-    bool IsModified() const { return Modified; }
     // Takes the current placement of both windows as the saved one.
     void RememberPlacement();
-    // The picture panes of a mesh project (null for a node project).
-    TMeshPanes* MeshPanes() const { return Panes; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // A mesh project window takes its client size once it is in its frame.
-    void showEvent(QShowEvent* event) override;
 
 private:
     // Asks for a picture and makes it the start (left) or end picture.
@@ -82,29 +68,16 @@ private:
     QRect ResultPlacement() const;
     void UpdateSummary();
     QString SummaryText();
-    QWidget* Frame() const;
     static QSize SizeOf(const RasterImage& picture)
     {
         return picture.Allocated ? QSize(picture.Width(), picture.Height()) : QSize(0, 0);
     }
-    // The start or end picture's size; empty while none is loaded.
-    QSize PictureSize(bool left) const;
-    // Mesh projects: the panes with the record's pictures, meshes and view
-    // settings; pictures and mesh files that cannot be found are left out.
-    void CreateMeshPanes(TMainMorfForm* owner);
-    void LoadMeshFiles();
 
     ProjectRecord Rec;
-    QString Name;
-    bool FromFile = false;
-    bool Modified = false;
     QLabel* Summary = nullptr;
     QMenu* SettingsMenu = nullptr;
-    TMeshPanes* Panes = nullptr;
-    QSize ClientSize;
     QRect SavedResult;
-    // Node projects: pictures in memory, loaded from the record's names when
-    // first needed (a mesh project keeps them in its views).
+    // Pictures in memory, loaded from the record's names when first needed.
     RasterImage LeftPicture, RightPicture;
     TNodeDefsData LeftNodes, RightNodes;
 };

@@ -61,3 +61,11 @@ std::optional<QColor> RunColourDialog(QWidget* parent, const QColor& initial)
         return std::nullopt;
     return chosen;
 }
+
+void RunShowBox(QDialog& dialog)
+{
+    if (Dialogs().ShowBox)
+        Dialogs().ShowBox(&dialog);
+    else
+        dialog.exec();
+}

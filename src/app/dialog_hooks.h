@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 struct DialogHooks {
@@ -24,6 +25,11 @@ struct DialogHooks {
         AskYesNoCancel;
     // The warp-method choice: 0 mesh, 1 node, -1 cancelled.
     std::function<int(QWidget* parent)> ChooseWarpMethod;
+    // A two-answer question ("Image select", "Mesh select"): 0 the first
+    // answer, 1 the second, -1 cancelled.
+    std::function<int(QDialog* dialog)> ChooseSide;
+    // A filled modal box that only shows something ("Mesh project info").
+    std::function<void(QDialog* dialog)> ShowBox;
     // The box of the application-wide exception hook.
     std::function<void(const QString& text)> ExceptionBox;
     // The colour dialog: the chosen colour, or none when cancelled.
@@ -36,6 +42,7 @@ QString RunOpenFileDialog(QWidget* parent, const QString& title, const QString& 
 QString RunSaveFileDialog(QWidget* parent, const QString& title, const QString& startPath, const QString& filter);
 QMessageBox::StandardButton RunYesNoCancel(QWidget* parent, const QString& title, const QString& text);
 std::optional<QColor> RunColourDialog(QWidget* parent, const QColor& initial);
+void RunShowBox(QDialog& dialog);
 
 // The project file filter of the open and save dialogs.
 inline const char* kProjectFilter = "PRJ - Quorvix project file (*.prj)";

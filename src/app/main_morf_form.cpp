@@ -24,6 +24,9 @@
 #include "app/dialog_hooks.h"
 #include "app/edit_ance_form.h"
 #include "app/envi_form.h"
+#include "app/mesh_edit_form.h"
+#include "app/mesh_info_form.h"
+#include "app/mesh_resu_form.h"
 #include "app/program_folder.h"
 #include "app/progress_panel.h"
 #include "app/project_fields.h"
@@ -64,6 +67,9 @@ TMainMorfForm::TMainMorfForm(QWidget* parent) : QMainWindow(parent)
     MeshEnvi = new TMeshEnviForm(this);
     NodeEnvi = new TNodeEnviForm(this);
     NodeSett = new TNodeSettForm(this);
+    ImagSele = new TImagSeleForm(this);
+    MeshSele = new TMeshSeleForm(this);
+    MeshInfo = new TMeshInfoForm(this);
     SelePath = new TSelePathForm(this);
     MeshSett->SetPathForm(SelePath);
     NodeSett->SetPathForm(SelePath);
@@ -283,6 +289,12 @@ void TMainMorfForm::MergeMenus(TEditAnceForm* project)
     }
     std::stable_sort(shown.begin(), shown.end(),
                      [](const MergedMenu& a, const MergedMenu& b) { return a.Group < b.Group; });
+    // A lent "&File" brings its own "New project" and "Open project" with
+    // the same short-cuts; the tool bar's buttons then give theirs up.
+    const bool fileLent =
+        std::any_of(lent.begin(), lent.end(), [](const MergedMenu& m) { return m.Group == 0; });
+    NewProject1->setShortcut(fileLent ? QKeySequence() : QKeySequence(QStringLiteral("Ctrl+N")));
+    OpenProject1->setShortcut(fileLent ? QKeySequence() : QKeySequence(QStringLiteral("Ctrl+O")));
     QMenuBar* bar = menuBar();
     for (QAction* a : bar->actions())
         bar->removeAction(a);
@@ -350,6 +362,8 @@ void TMainMorfForm::CreateStatusBar()
 
 void TMainMorfForm::SetStatusText(const QString& text) { PNStatus->setText(text); }
 
+void TMainMorfForm::ShowStatusMessage(const QString& text) { statusBar()->showMessage(text); }
+
 QString TMainMorfForm::New_ProjName() { return QStringLiteral("Untitled%1.Prj").arg(++ProjectCounter); }
 
 QString TMainMorfForm::New_MeshName() { return QStringLiteral("NewMesh%1.Msh").arg(++MeshCounter); }
@@ -408,20 +422,17 @@ QMdiSubWindow* TMainMorfForm::AddChild(TEditAnceForm* form)
 TEditAnceForm* TMainMorfForm::CreateProjectWindow(ProjectKind kind, const QString& fileName,
                                                  const ProjectRecord* record)
 {
-    auto* form = new TBasicProjectForm(this, kind, fileName, record);
+    if (kind == ProjectKind::Mesh)
+        return TMeshEditForm::CreateProject(this, fileName, record ? *record : ProjectRecord(), record != nullptr);
+    auto* form = new TBasicProjectForm(this, fileName, record);
     // The result window first, so that the project window ends on top.
-    TResuForm* result = kind == ProjectKind::Mesh ? static_cast<TResuForm*>(new TMeshResuForm(form))
-                                                  : static_cast<TResuForm*>(new TNodeResuForm(form));
+    auto* result = new TNodeResuForm(form);
     form->SetResultWindow(result);
     QMdiSubWindow* resultSub = AddChild(result);
     connect(result->ResuImag(), &TResuImag::StatusText, this, &TMainMorfForm::SetStatusText);
     // The result window goes when its project goes.
     connect(form, &QObject::destroyed, resultSub, &QObject::deleteLater);
-    const ProjectRecord& rec = *form->Record();
-    if (kind == ProjectKind::Mesh)
-        result->ApplyViewSettings(rec.Mesh.View);
-    else
-        result->ApplyViewSettings(rec.Node.View);
+    result->ApplyViewSettings(form->Record()->Node.View);
     QMdiSubWindow* sub = AddChild(form);
     if (record) {
         // The record is untrusted: keep the windows reachable.

@@ -27,6 +27,9 @@ class TMeshEnviForm;
 class TNodeEnviForm;
 class TNodeSettForm;
 class TSelePathForm;
+class TImagSeleForm;
+class TMeshSeleForm;
+class TMeshInfoForm;
 class ProgressDisplay;
 
 class TMainMorfForm : public QMainWindow {
@@ -76,6 +79,9 @@ public:
     TNodeEnviForm* NodeEnviForm() const { return NodeEnvi; }
     TNodeSettForm* NodeSettForm() const { return NodeSett; }
     TSelePathForm* SelePathForm() const { return SelePath; }
+    TImagSeleForm* ImagSeleForm() const { return ImagSele; }
+    TMeshSeleForm* MeshSeleForm() const { return MeshSele; }
+    TMeshInfoForm* MeshInfoForm() const { return MeshInfo; }
 
     // The frame spin edit's upper limit and value, as a project's settings
     // give them; not written back to the project.
@@ -84,6 +90,9 @@ public:
 public slots:
     // Text of status panel 0 (the result view's pixel read-out).
     void SetStatusText(const QString& text);
+    // A message across the status bar until the next one or the next
+    // long operation.
+    void ShowStatusMessage(const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -117,6 +126,9 @@ private:
     TNodeEnviForm* NodeEnvi = nullptr;
     TNodeSettForm* NodeSett = nullptr;
     TSelePathForm* SelePath = nullptr;
+    TImagSeleForm* ImagSele = nullptr;
+    TMeshSeleForm* MeshSele = nullptr;
+    TMeshInfoForm* MeshInfo = nullptr;
     // This window's own menus with their merge groups.
     QList<MergedMenu> OwnMenus;
     QToolBar* TBFile = nullptr;

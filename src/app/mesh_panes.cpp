@@ -74,7 +74,7 @@ void TMeshPanes::ApplyDrawing(const MeshViewSettings& s)
     }
 }
 
-void TMeshPanes::ApplyLayout(const MeshViewSettings& s, bool resizeViews)
+void TMeshPanes::ApplyLayout(const MeshViewSettings& s, bool resizeLeft, bool resizeRight)
 {
     const int32_t margin = 2 * kMeshViewRules.Margin;
     for (bool left : {true, false}) {
@@ -82,7 +82,7 @@ void TMeshPanes::ApplyLayout(const MeshViewSettings& s, bool resizeViews)
         const bool fit = (left ? s.FitLeft : s.FitRight) != 0;
         view->SetAligned(fit);
         Pane(left)->setWidgetResizable(fit);
-        if (!fit && resizeViews) {
+        if (!fit && (left ? resizeLeft : resizeRight)) {
             // The record is untrusted: keep the views of a sensible size.
             const int32_t w = std::clamp(left ? s.LeftPaneWidth : s.RightPaneWidth, 40, 8192);
             const int32_t h = std::clamp(left ? s.LeftPaneHeight : s.RightPaneHeight, 40, 8192);

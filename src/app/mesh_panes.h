@@ -35,7 +35,8 @@ public:
     void ApplyDrawing(const MeshViewSettings& view);
     // The fit flags: a view set to fit fills its pane, the others keep their
     // size; with resizeViews those get the stored pane size plus the margins.
-    void ApplyLayout(const MeshViewSettings& view, bool resizeViews);
+    void ApplyLayout(const MeshViewSettings& view, bool resizeViews) { ApplyLayout(view, resizeViews, resizeViews); }
+    void ApplyLayout(const MeshViewSettings& view, bool resizeLeft, bool resizeRight);
     // The left pane just wide enough for its view (the divider follows).
     void FitLeftPane();
 

@@ -1,7 +1,9 @@
 #include "app/progress_panel.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QPainter>
+#include <QStatusBar>
 #include <cstdint>
 
 namespace {
@@ -66,6 +68,9 @@ void TProgressDisplay::ProgressBegun()
         QApplication::setOverrideCursor(Qt::WaitCursor);
         CursorSet = true;
     }
+    // The progress panel shows again in place of an old message.
+    if (auto* main = qobject_cast<QMainWindow*>(Window))
+        main->statusBar()->clearMessage();
     if (Panel)
         Panel->repaint();
     QCoreApplication::processEvents();

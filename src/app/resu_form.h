@@ -53,13 +53,6 @@ private:
     TResuImag* View;
 };
 
-class TMeshResuForm : public TResuForm {
-    Q_OBJECT
-public:
-    explicit TMeshResuForm(TEditAnceForm* owner, QWidget* parent = nullptr)
-        : TResuForm(kMeshResultWindow, owner, parent) {}
-};
-
 class TNodeResuForm : public TResuForm {
     Q_OBJECT
 public:

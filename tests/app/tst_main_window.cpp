@@ -19,7 +19,7 @@
 #include <memory>
 
 #include "app/about_form.h"
-#include "app/basic_project_form.h"
+#include "app/project_form.h"
 #include "app/main_morf_form.h"
 #include "app/program_folder.h"
 #include "app/progress_panel.h"
@@ -162,7 +162,7 @@ private slots:
         Capture->WarpMethod = 0;
         Action("NewProject1")->trigger();
         QCOMPARE(Form->MdiArea()->subWindowList().size(), 2);  // project and result window
-        auto* first = qobject_cast<TBasicProjectForm*>(Form->ActiveProject());
+        auto* first = qobject_cast<TProjectForm*>(Form->ActiveProject());
         QVERIFY(first);
         QCOMPARE(first->windowTitle(), QString("Untitled1.Prj"));
         QCOMPARE(first->Record()->Common().LeftDefs.Get(), std::string("NewMesh1.Msh"));
@@ -176,7 +176,7 @@ private slots:
 
         Capture->WarpMethod = 1;
         Action("NewProject1")->trigger();
-        auto* second = qobject_cast<TBasicProjectForm*>(Form->ActiveProject());
+        auto* second = qobject_cast<TProjectForm*>(Form->ActiveProject());
         QVERIFY(second);
         QCOMPARE(second->windowTitle(), QString("Untitled2.Prj"));
         QCOMPARE(second->WindowKind, uint8_t(kNodeProjectWindow));

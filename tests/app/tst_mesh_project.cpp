@@ -12,7 +12,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/basic_project_form.h"
+#include "app/mesh_edit_form.h"
 #include "app/gui_capture.h"
 #include "app/main_morf_form.h"
 #include "app/mesh_panes.h"
@@ -60,7 +60,7 @@ class TestMeshProject : public QObject {
             QFile::copy(data.filePath(f), Dir->filePath(f));
         return Dir->path();
     }
-    TBasicProjectForm* Project() { return qobject_cast<TBasicProjectForm*>(Form->ActiveProject()); }
+    TMeshEditForm* Project() { return qobject_cast<TMeshEditForm*>(Form->ActiveProject()); }
     TMeshImag* View(bool left) { return Project()->MeshPanes()->View(left); }
     const RasterImage& Shown()
     {

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/basic_project_form.h"
+#include "app/mesh_edit_form.h"
 #include "app/gui_capture.h"
 #include "app/main_morf_form.h"
 #include "app/resu_form.h"
@@ -40,7 +40,7 @@ class TestPictureTypes : public QObject {
     std::unique_ptr<QTemporaryDir> Dir;
 
     QAction* Action(const char* name) { return Form->findChild<QAction*>(name); }
-    TBasicProjectForm* Project() { return qobject_cast<TBasicProjectForm*>(Form->ActiveProject()); }
+    TMeshEditForm* Project() { return qobject_cast<TMeshEditForm*>(Form->ActiveProject()); }
     const RasterImage& Shown()
     {
         return qobject_cast<TResuForm*>(Project()->ResultWindow())->ResuImag()->GetPicture();

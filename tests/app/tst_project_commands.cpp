@@ -11,8 +11,8 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/basic_project_form.h"
-#include "app/resu_form.h"
+#include "app/project_form.h"
+#include "app/mesh_resu_form.h"
 #include "app/main_morf_form.h"
 #include "app/program_folder.h"
 #include "app/gui_capture.h"
@@ -62,7 +62,7 @@ class TestProjectCommands : public QObject {
     {
         int n = 0;
         for (QMdiSubWindow* sub : Form->MdiArea()->subWindowList())
-            n += qobject_cast<TBasicProjectForm*>(sub->widget()) != nullptr;
+            n += qobject_cast<TProjectForm*>(sub->widget()) != nullptr;
         return n;
     }
     QString Path(const QString& name) { return Dir->path() + "/" + name; }
@@ -154,7 +154,7 @@ private slots:
         Action("OpenProject1")->trigger();
         QVERIFY(Capture->Messages.empty());
         QCOMPARE(Children(), 1);
-        auto* project = qobject_cast<TBasicProjectForm*>(Form->ActiveProject());
+        auto* project = qobject_cast<TProjectForm*>(Form->ActiveProject());
         QVERIFY(project);
         QCOMPARE(project->windowTitle(), QString("demo.PRJ"));
         QCOMPARE(project->WindowKind, uint8_t(kNodeProjectWindow));
@@ -170,7 +170,7 @@ private slots:
     {
         Capture->WarpMethod = 0;
         Action("NewProject1")->trigger();
-        auto* project = qobject_cast<TBasicProjectForm*>(Form->ActiveProject());
+        auto* project = qobject_cast<TProjectForm*>(Form->ActiveProject());
         QVERIFY(project);
         Capture->Answer = QMessageBox::Yes;
         Capture->SaveAnswer = Path("mesh.prj");
@@ -216,7 +216,7 @@ private slots:
         // Saved again under its name: no question, no dialog.
         const int dialogs = Capture->DialogTitles.size();
         Capture->Questions.clear();
-        auto* project = qobject_cast<TBasicProjectForm*>(Form->ActiveProject());
+        auto* project = qobject_cast<TProjectForm*>(Form->ActiveProject());
         project->MarkModified();
         Action("SBSaveProj")->trigger();
         QVERIFY(Capture->Questions.isEmpty());
@@ -248,7 +248,7 @@ private slots:
             r.Mesh.View.ShowSplines = 1;
         });
         QVERIFY(Form->OpenProjectFile(meshFile));
-        auto* mesh = qobject_cast<TBasicProjectForm*>(Form->ActiveProject());
+        auto* mesh = qobject_cast<TProjectForm*>(Form->ActiveProject());
         QVERIFY(mesh);
         for (const char* name : {"SBSaveProj", "SBLoadLeft", "SBLoadRigh", "ProjectInfo1", "SBEdit", "SBDelete__",
                                  "SBShowLine", "SBShowSpli", "SBWarpLeft", "SBMorf", "SBWarpRigh", "SBGeneAnim"})
@@ -273,7 +273,7 @@ private slots:
             r.Node.Morph.CurrentFrame = 2;
         });
         QVERIFY(Form->OpenProjectFile(nodeFile));
-        auto* node = qobject_cast<TBasicProjectForm*>(Form->ActiveProject());
+        auto* node = qobject_cast<TProjectForm*>(Form->ActiveProject());
         QVERIFY(node && node != mesh);
         QCOMPARE(spin->maximum(), 3);
         QCOMPARE(spin->value(), 2);
@@ -408,7 +408,7 @@ private slots:
     {
         Capture->WarpMethod = 0;
         Action("NewProject1")->trigger();
-        auto* mesh = qobject_cast<TBasicProjectForm*>(Form->ActiveProject());
+        auto* mesh = qobject_cast<TProjectForm*>(Form->ActiveProject());
         QVERIFY(mesh);
         auto* meshResult = qobject_cast<TMeshResuForm*>(mesh->ResultWindow());
         QVERIFY(meshResult);
@@ -420,7 +420,7 @@ private slots:
 
         Capture->WarpMethod = 1;
         Action("NewProject1")->trigger();
-        auto* node = qobject_cast<TBasicProjectForm*>(Form->ActiveProject());
+        auto* node = qobject_cast<TProjectForm*>(Form->ActiveProject());
         QVERIFY(node && node != mesh);
         auto* nodeResult = qobject_cast<TNodeResuForm*>(node->ResultWindow());
         QVERIFY(nodeResult);

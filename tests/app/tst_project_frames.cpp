@@ -9,7 +9,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/basic_project_form.h"
+#include "app/project_form.h"
 #include "app/gui_capture.h"
 #include "app/main_morf_form.h"
 #include "app/resu_form.h"
@@ -38,7 +38,7 @@ class TestProjectFrames : public QObject {
             QFile::copy(data.filePath(f), Dir->filePath(f));
         return Dir->path();
     }
-    TBasicProjectForm* Project() { return qobject_cast<TBasicProjectForm*>(Form->ActiveProject()); }
+    TProjectForm* Project() { return qobject_cast<TProjectForm*>(Form->ActiveProject()); }
     const RasterImage& Shown()
     {
         return qobject_cast<TResuForm*>(Project()->ResultWindow())->ResuImag()->GetPicture();

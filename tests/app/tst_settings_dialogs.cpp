@@ -20,7 +20,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/basic_project_form.h"
+#include "app/project_form.h"
 #include "app/envi_form.h"
 #include "app/gui_capture.h"
 #include "app/main_morf_form.h"
@@ -101,11 +101,11 @@ class TestSettingsDialogs : public QObject {
             titles << a->text();
         return titles;
     }
-    TBasicProjectForm* NewProject(int method)
+    TProjectForm* NewProject(int method)
     {
         Capture->WarpMethod = method;
         Form->NewProject();
-        return qobject_cast<TBasicProjectForm*>(Form->ActiveProject());
+        return qobject_cast<TProjectForm*>(Form->ActiveProject());
     }
     QStringList Texts() const
     {
@@ -185,7 +185,7 @@ private slots:
     void menusMergeWhileTheirProjectIsActive()
     {
         QCOMPARE(MenuTitles(), QStringList({"&File", "&View", "&Window", "&Help"}));
-        TBasicProjectForm* project = NewProject(0);
+        TProjectForm* project = NewProject(0);
         QCOMPARE(MenuTitles(), QStringList({"&File", "&View", "&Settings", "&Window", "&Help"}));
         auto* settings = Form->menuBar()->actions().at(2)->menu();
         QCOMPARE(settings->actions().at(0)->text(), QString("&Enviroment"));
@@ -224,7 +224,7 @@ private slots:
     // as a user does; fresh values from the record at every showing.
     void morphSettingsMatchAndFieldChecks()
     {
-        TBasicProjectForm* project = NewProject(0);
+        TProjectForm* project = NewProject(0);
         Capture->OpenAnswer = WritePicture(Dir->filePath("start.bmp"), 640, 480);
         project->LoadLeftImag();
         TSettForm* dialog = Form->MeshSettForm();
@@ -309,7 +309,7 @@ private slots:
     // and the saved file with exactly what was typed.
     void morphSettingsOKStoresAndTheFileHoldsIt()
     {
-        TBasicProjectForm* project = NewProject(0);
+        TProjectForm* project = NewProject(0);
         TSettForm* dialog = Form->MeshSettForm();
         auto* result = qobject_cast<TResuForm*>(project->ResultWindow());
         const uint8_t* shownBefore = result->ResuImag()->GetPicture().Lock();
@@ -469,7 +469,7 @@ private slots:
     // "&Browse" through the real folder dialog.
     void browseWritesTheChosenFolder()
     {
-        TBasicProjectForm* project = NewProject(0);
+        TProjectForm* project = NewProject(0);
         QVERIFY(QDir(Dir->path()).mkpath("pictures/out"));
         TSettForm* dialog = Form->MeshSettForm();
         TSelePathForm* folders = Form->SelePathForm();
@@ -502,7 +502,7 @@ private slots:
     // fit boxes, colours kept until OK, the zoom rules, and what OK changes.
     void meshEnviromentDialog()
     {
-        TBasicProjectForm* project = NewProject(0);
+        TProjectForm* project = NewProject(0);
         auto* result = qobject_cast<TResuForm*>(project->ResultWindow());
         result->SetClientSize(200, 150);
         TMeshEnviForm* dialog = Form->MeshEnviForm();
@@ -580,7 +580,7 @@ private slots:
 
     void nodeEnviromentDialogStoresItsOwnFields()
     {
-        TBasicProjectForm* project = NewProject(1);
+        TProjectForm* project = NewProject(1);
         TNodeEnviForm* dialog = Form->NodeEnviForm();
         Dialogs().ChooseColour = [](QWidget*, const QColor&) -> std::optional<QColor> { return QColor(1, 2, 3); };
         WhileOpen(dialog, [&] {

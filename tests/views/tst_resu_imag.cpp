@@ -4,7 +4,7 @@
 #include <QtTest>
 #include <cstring>
 
-#include "app/resu_form.h"
+#include "app/mesh_resu_form.h"
 #include "images/display_scale.h"
 #include "views/program_state.h"
 #include "views/resu_imag.h"

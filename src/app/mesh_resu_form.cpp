@@ -1,0 +1,12 @@
+#include "app/mesh_resu_form.h"
+
+TMeshResuForm::TMeshResuForm(TEditAnceForm* owner, QWidget* parent) : TResuForm(kMeshResultWindow, owner, parent)
+{
+    setObjectName(QStringLiteral("MeshResuForm"));
+}
+
+QList<MergedMenu> TMeshResuForm::MergedMenus()
+{
+    TEditAnceForm* project = Project();
+    return project != this ? project->MergedMenus() : QList<MergedMenu>();
+}
