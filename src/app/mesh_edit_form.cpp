@@ -385,15 +385,17 @@ bool TMeshEditForm::SaveMeshAs(bool left)
 
 void TMeshEditForm::SaveProject1Click()
 {
+    bool projectSaved = false;
     if (FromFile) {
-        SaveProj(Name);
+        projectSaved = !SaveProj(Name);
     } else {
         const QMessageBox::StandardButton answer = AskSaveChanges(Name);
         if (answer == QMessageBox::Cancel)
             return;
         if (answer == QMessageBox::Yes)
-            SaveProjectAs();
+            projectSaved = !SaveProjectAs();
     }
+    bool renamed = false;
     for (bool left : {true, false}) {
         if (!MeshData(left).IsNew) {
             WriteMesh(left);
@@ -401,10 +403,13 @@ void TMeshEditForm::SaveProject1Click()
         }
         const QMessageBox::StandardButton answer = AskSaveChanges(MeshName(left));
         if (answer == QMessageBox::Cancel)
-            return;
+            break;
         if (answer == QMessageBox::Yes)
-            SaveMeshAs(left);
+            renamed = !SaveMeshAs(left) || renamed;
     }
+    // The project file just written must name the meshes' new files.
+    if (projectSaved && renamed)
+        SaveProj(Name);
 }
 
 bool TMeshEditForm::ChangedSinceSaved() const
@@ -418,7 +423,7 @@ bool TMeshEditForm::ChangedSinceSaved() const
            frame->x() != c.WindowLeft || resultFrame->y() != c.ResultTop || resultFrame->x() != c.ResultLeft;
 }
 
-bool TMeshEditForm::QueryMesh(bool left)
+bool TMeshEditForm::QueryMesh(bool left, bool& renamed)
 {
     TMeshDefsData& mesh = MeshData(left);
     if (!mesh.IsNew && !mesh.Modified)
@@ -429,11 +434,17 @@ bool TMeshEditForm::QueryMesh(bool left)
     if (answer == QMessageBox::No)
         return true;
     // A mesh that could not be written keeps the window open.
-    return !(mesh.IsNew ? SaveMeshAs(left) : WriteMesh(left));
+    if (!mesh.IsNew)
+        return !WriteMesh(left);
+    if (SaveMeshAs(left))
+        return false;
+    renamed = true;
+    return true;
 }
 
 void TMeshEditForm::closeEvent(QCloseEvent* event)
 {
+    bool projectSaved = false;
     if (ChangedSinceSaved()) {
         const QMessageBox::StandardButton answer = AskSaveChanges(Name);
         // A save that fails or is cancelled keeps the window, so that the
@@ -443,8 +454,16 @@ void TMeshEditForm::closeEvent(QCloseEvent* event)
             event->ignore();
             return;
         }
+        projectSaved = answer == QMessageBox::Yes;
     }
-    if (!QueryMesh(true) || !QueryMesh(false)) {
+    bool renamed = false;
+    const bool agreed = QueryMesh(true, renamed) && QueryMesh(false, renamed);
+    // The project file just written must name the meshes' new files.
+    if (projectSaved && renamed && SaveProj(Name)) {
+        event->ignore();
+        return;
+    }
+    if (!agreed) {
         event->ignore();
         return;
     }

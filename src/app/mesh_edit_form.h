@@ -98,8 +98,9 @@ private:
     // Writes a mesh to its file; true on failure.
     bool WriteMesh(bool left);
     // The mesh steps of the close query: asks for a new or changed mesh;
-    // false when the window must stay open.
-    bool QueryMesh(bool left);
+    // false when the window must stay open. renamed is set when the mesh
+    // was saved under a new name.
+    bool QueryMesh(bool left, bool& renamed);
     bool ChangedSinceSaved() const;
     void RefreshRecordFromWindow(ProjectRecord& record) const;
     QSize PictureSize(bool left) const;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDialog>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
@@ -34,14 +35,19 @@ struct GuiCapture {
             DialogTitles << title;
             DialogStarts << start;
             DialogFilters << filter;
-            return SaveAnswer;
+            return SaveAnswers.isEmpty() ? SaveAnswer : SaveAnswers.takeFirst();
         };
         Dialogs().AskYesNoCancel = [this](QWidget*, const QString&, const QString& text) {
             Questions << text;
-            return Answer;
+            return Answers.isEmpty() ? Answer : Answers.takeFirst();
         };
         Dialogs().ChooseWarpMethod = [this](QWidget*) { return WarpMethod; };
         Dialogs().ExceptionBox = [this](const QString& text) { ExceptionTexts << text; };
+        Dialogs().ChooseSide = [this](QDialog* dialog) {
+            SideQuestions << dialog->windowTitle();
+            return SideAnswers.isEmpty() ? SideAnswer : SideAnswers.takeFirst();
+        };
+        Dialogs().ShowBox = [this](QDialog* dialog) { ShownBoxes << dialog; };
     }
     ~GuiCapture()
     {
@@ -54,6 +60,14 @@ struct GuiCapture {
     QString OpenAnswer;
     QString SaveAnswer;
     QMessageBox::StandardButton Answer = QMessageBox::No;
+    // Answers taken one by one before the standing ones above.
+    QStringList SaveAnswers;
+    QList<QMessageBox::StandardButton> Answers;
+    // "Image select" and "Mesh select": 0 left, 1 right, -1 Cancel.
+    int SideAnswer = 0;
+    QList<int> SideAnswers;
+    QStringList SideQuestions;
+    QList<QDialog*> ShownBoxes;
     int WarpMethod = 0;
     QStringList ExceptionTexts;
 

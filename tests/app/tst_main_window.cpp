@@ -169,7 +169,9 @@ private slots:
         QCOMPARE(first->Record()->Common().RightDefs.Get(), std::string("NewMesh2.Msh"));
         Capture->Answer = QMessageBox::No;
         QVERIFY(first->parentWidget()->close());
-        QCOMPARE(Capture->Questions, QStringList({"Save changes to Untitled1.Prj?"}));
+        // The project, then each mesh never saved.
+        QCOMPARE(Capture->Questions, QStringList({"Save changes to Untitled1.Prj?", "Save changes to NewMesh1.Msh?",
+                                                  "Save changes to NewMesh2.Msh?"}));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // its result window
         QVERIFY(Form->MdiArea()->subWindowList().isEmpty());

@@ -16,6 +16,7 @@
 #include "app/main_morf_form.h"
 #include "app/program_folder.h"
 #include "app/gui_capture.h"
+#include "mesh/mesh_defs.h"
 #include "project/project_file.h"
 #include "views/program_state.h"
 
@@ -81,6 +82,13 @@ class TestProjectCommands : public QObject {
         const QString file = Path(name);
         if (SaveProj(ToNativePath(file), r))
             return QString();
+        // The meshes it names, beside it.
+        if (kind == ProjectKind::Mesh) {
+            TMeshDefs mesh;
+            for (const char* m : {"l.msh", "r.msh"})
+                if (mesh.Data->SaveToFile(ToNativePath(Path(m))))
+                    return QString();
+        }
         return file;
     }
 
@@ -172,10 +180,12 @@ private slots:
         Action("NewProject1")->trigger();
         auto* project = qobject_cast<TProjectForm*>(Form->ActiveProject());
         QVERIFY(project);
-        Capture->Answer = QMessageBox::Yes;
+        // Yes for the project, No for each mesh never saved.
+        Capture->Answers = {QMessageBox::Yes, QMessageBox::No, QMessageBox::No};
         Capture->SaveAnswer = Path("mesh.prj");
         Action("SBSaveProj")->trigger();
-        QCOMPARE(Capture->Questions, QStringList({"Save changes to Untitled1.Prj?"}));
+        QCOMPARE(Capture->Questions, QStringList({"Save changes to Untitled1.Prj?", "Save changes to NewMesh1.Msh?",
+                                                  "Save changes to NewMesh2.Msh?"}));
         QCOMPARE(Capture->DialogTitles.last(), ApplicationTitle() + " - save project as ...");
         QCOMPARE(Capture->DialogStarts.last(), ProgramFolder() + "Data/Untitled1.Prj");
 
@@ -192,10 +202,10 @@ private slots:
         QCOMPARE(project->windowTitle(), QString("mesh.prj"));
         QVERIFY(project->HasFile());
         QVERIFY(!project->IsModified());
-        // Saved and unchanged: closing asks nothing.
+        // Saved and unchanged: closing asks only about the meshes never saved.
         Capture->Questions.clear();
         QVERIFY(Form->MdiArea()->currentSubWindow()->close());
-        QVERIFY(Capture->Questions.isEmpty());
+        QCOMPARE(Capture->Questions, QStringList({"Save changes to NewMesh1.Msh?", "Save changes to NewMesh2.Msh?"}));
     }
 
     void newNodeProjectSavedAtOnceHasTheDefaultBytes()
@@ -233,7 +243,10 @@ private slots:
             Capture->Answer = answer;
             Action("SBSaveProj")->trigger();
         }
-        QCOMPARE(Capture->Questions.size(), 2);
+        // No goes on to the meshes (No again for each); Cancel ends at once.
+        QCOMPARE(Capture->Questions,
+                 QStringList({"Save changes to Untitled1.Prj?", "Save changes to NewMesh1.Msh?",
+                              "Save changes to NewMesh2.Msh?", "Save changes to Untitled1.Prj?"}));
         QVERIFY(Capture->DialogTitles.isEmpty());
         QVERIFY(!QFile::exists(Path("never.prj")));
     }
@@ -375,14 +388,23 @@ private slots:
         QVERIFY(!sub->close());
         QCOMPARE(Children(), 1);
 
-        // Yes with a name: saved, then closed.
-        Capture->SaveAnswer = Path("kept.prj");
+        // Yes with a name: saved, then each new mesh saved under its own
+        // name, and the project file names them.
+        Capture->SaveAnswers = {Path("kept.prj"), Path("left.msh"), Path("right.msh")};
         QVERIFY(sub->close());
         QCOMPARE(ReadFileBytes(Path("kept.prj")).size(), 1730);
-        QCOMPARE(Capture->Questions.size(), 3);
+        QCOMPARE(Capture->Questions.size(), 5);
+        QCOMPARE(Capture->DialogTitles.mid(1),
+                 QStringList({ApplicationTitle() + " - save project as ...", ApplicationTitle() + " - save left mesh",
+                              ApplicationTitle() + " - save right mesh"}));
+        QCOMPARE(Capture->DialogStarts.last(), ProgramFolder() + "Data/NewMesh2.Msh");
+        QCOMPARE(ReadFileBytes(Path("kept.prj")).mid(30 + 568, 1 + Path("left.msh").size()),
+                 char(Path("left.msh").size()) + Path("left.msh").toUtf8());
+        QVERIFY(ReadFileBytes(Path("right.msh")).startsWith("MESH DEFINITION FILE"));
 
-        // A saved project changed later asks with its path.
+        // A saved project changed later asks with its path; its meshes are unchanged.
         QVERIFY(Form->OpenProjectFile(Path("kept.prj")));
+        QVERIFY(Capture->Messages.empty());
         Form->FrameSpinEdit()->setValue(2);
         Capture->Questions.clear();
         Capture->Answer = QMessageBox::No;
@@ -446,7 +468,8 @@ private slots:
         Capture->Answer = QMessageBox::No;
         Capture->Questions.clear();
         QVERIFY(!meshResult->parentWidget()->close());
-        QTRY_COMPARE(Capture->Questions, QStringList({"Save changes to Untitled1.Prj?"}));
+        QTRY_COMPARE(Capture->Questions, QStringList({"Save changes to Untitled1.Prj?", "Save changes to NewMesh1.Msh?",
+                                                      "Save changes to NewMesh2.Msh?"}));
         Flush();
         Flush();
         QCOMPARE(Children(), 1);

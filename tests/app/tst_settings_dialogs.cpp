@@ -186,8 +186,8 @@ private slots:
     {
         QCOMPARE(MenuTitles(), QStringList({"&File", "&View", "&Window", "&Help"}));
         TProjectForm* project = NewProject(0);
-        QCOMPARE(MenuTitles(), QStringList({"&File", "&View", "&Settings", "&Window", "&Help"}));
-        auto* settings = Form->menuBar()->actions().at(2)->menu();
+        QCOMPARE(MenuTitles(), QStringList({"&File", "&View", "&Run", "&Settings", "&Window", "&Help"}));
+        auto* settings = Form->menuBar()->actions().at(3)->menu();
         QCOMPARE(settings->actions().at(0)->text(), QString("&Enviroment"));
         QCOMPARE(settings->actions().at(0)->shortcut(), QKeySequence("Ctrl+E"));
         QCOMPARE(settings->actions().at(1)->text(), QString("&Morph && Warp"));
@@ -204,7 +204,7 @@ private slots:
         // The result window stands for its project.
         auto* resultSub = qobject_cast<QMdiSubWindow*>(project->ResultWindow()->parentWidget());
         Form->MdiArea()->setActiveSubWindow(resultSub);
-        QCOMPARE(MenuTitles(), QStringList({"&File", "&View", "&Settings", "&Window", "&Help"}));
+        QCOMPARE(MenuTitles(), QStringList({"&File", "&View", "&Run", "&Settings", "&Window", "&Help"}));
 
         // A window that lends its own "&File" replaces the main one; groups keep their order.
         auto* other = new MenuProject;
@@ -212,7 +212,7 @@ private slots:
         QCOMPARE(MenuTitles(), QStringList({"&File", "&View", "&Run", "&Settings", "&Window", "&Help"}));
         QCOMPARE(Form->menuBar()->actions().at(0)->menu(), other->File);
         Form->MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(project->parentWidget()));
-        QCOMPARE(Form->menuBar()->actions().at(2)->menu(), project->findChild<QMenu*>("Settings1"));
+        QCOMPARE(Form->menuBar()->actions().at(3)->menu(), project->findChild<QMenu*>("Settings1"));
 
         Form->MdiArea()->closeAllSubWindows();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
