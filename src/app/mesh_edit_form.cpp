@@ -203,7 +203,8 @@ void TMeshEditForm::PlaceWindows(QMdiSubWindow* sub, QMdiSubWindow* resultSub)
         sub->move(std::clamp(c.WindowLeft, 0, kFarthest), std::clamp(c.WindowTop, 0, kFarthest));
         resultSub->move(std::clamp(c.ResultLeft, 0, kFarthest), std::clamp(c.ResultTop, 0, kFarthest));
     } else {
-        // Below the project window, centred on it.
+        // Below the project window, centred on it, at its first size.
+        Result->SetClientSize(160, 100);
         const QRect g = sub->geometry();
         resultSub->move(g.left() + g.width() / 2 - resultSub->width() / 2, g.top() + g.height() + 1);
     }

@@ -4,7 +4,14 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QApplication>
+#include <QCheckBox>
 #include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
 #include <QString>
 #include <QTemporaryDir>
 #include <vector>
@@ -87,4 +94,55 @@ inline void WriteFileBytes(const QString& name, const QByteArray& bytes)
     QFile f(name);
     if (f.open(QIODevice::WriteOnly))
         f.write(bytes);
+}
+
+// Runs check while the dialog that open() shows modally is open, then
+// cancels it if it is still there. False when the dialog never showed.
+inline bool RunWhileOpen(QDialog* dialog, const std::function<void()>& check, const std::function<void()>& open)
+{
+    bool ran = false;
+    QTimer shown;
+    shown.setSingleShot(true);
+    int waits = 0;
+    QObject::connect(&shown, &QTimer::timeout, dialog, [&] {
+        // open() may let events run before it shows the dialog.
+        if (!dialog->isVisible() && ++waits < 500) {
+            shown.start(10);
+            return;
+        }
+        struct Closer {
+            QDialog* D;
+            ~Closer()
+            {
+                if (D->isVisible())
+                    D->reject();
+            }
+        } closer{dialog};
+        ran = true;
+        QVERIFY(dialog->isVisible());
+        dialog->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(dialog));
+        check();
+    });
+    shown.start(0);
+    open();
+    return ran;
+}
+
+// Clicks into the field (the field left before is checked), types text over it.
+inline void TypeInto(QWidget* field, const QString& text)
+{
+    QLineEdit* edit = qobject_cast<QLineEdit*>(field);
+    if (!edit)
+        edit = field->findChild<QLineEdit*>();
+    QTest::mouseClick(edit, Qt::LeftButton);
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+}
+
+// Clicks a button; radio buttons and check boxes on their mark.
+inline void ClickOn(QWidget* button)
+{
+    const bool mark = qobject_cast<QRadioButton*>(button) || qobject_cast<QCheckBox*>(button);
+    QTest::mouseClick(button, Qt::LeftButton, {}, mark ? QPoint(6, button->height() / 2) : QPoint());
 }

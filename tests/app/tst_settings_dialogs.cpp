@@ -118,27 +118,7 @@ class TestSettingsDialogs : public QObject {
     // cancels it if it is still there.
     void WhileOpen(QDialog* dialog, const std::function<void()>& check, const std::function<void()>& open)
     {
-        bool ran = false;
-        QTimer shown;
-        shown.setSingleShot(true);
-        connect(&shown, &QTimer::timeout, dialog, [&] {
-            struct Closer {
-                QDialog* D;
-                ~Closer()
-                {
-                    if (D->isVisible())
-                        D->reject();
-                }
-            } closer{dialog};
-            ran = true;
-            QVERIFY(dialog->isVisible());
-            dialog->activateWindow();
-            QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(dialog));
-            check();
-        });
-        shown.start(0);
-        open();
-        QVERIFY2(ran, "the dialog was not shown");
+        QVERIFY2(RunWhileOpen(dialog, check, open), "the dialog was not shown");
     }
     template <class T = QLineEdit>
     static T* Find(QWidget* dialog, const char* name)
@@ -148,22 +128,8 @@ class TestSettingsDialogs : public QObject {
             qWarning("no control %s", name);
         return w;
     }
-    // Clicks into the field (the field left before is checked), types text over it.
-    static void Type(QWidget* field, const QString& text)
-    {
-        QLineEdit* edit = qobject_cast<QLineEdit*>(field);
-        if (!edit)
-            edit = field->findChild<QLineEdit*>();
-        QTest::mouseClick(edit, Qt::LeftButton);
-        edit->selectAll();
-        QTest::keyClicks(edit, text);
-    }
-    // Clicks a button; radio buttons and check boxes on their mark.
-    static void Click(QWidget* button)
-    {
-        const bool mark = qobject_cast<QRadioButton*>(button) || qobject_cast<QCheckBox*>(button);
-        QTest::mouseClick(button, Qt::LeftButton, {}, mark ? QPoint(6, button->height() / 2) : QPoint());
-    }
+    static void Type(QWidget* field, const QString& text) { TypeInto(field, text); }
+    static void Click(QWidget* button) { ClickOn(button); }
 
 private slots:
     void init()
