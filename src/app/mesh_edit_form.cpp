@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QResizeEvent>
@@ -63,12 +64,14 @@ TMeshEditForm* TMeshEditForm::CreateProject(TMainMorfForm* owner, const QString&
                                             const ProjectRecord& record, bool fromFile)
 {
     auto* form = new TMeshEditForm(owner, fileName, record, fromFile);
-    // The result window first, so that the project window ends on top.
+    // The project window first, so that the MDI area places it and not the
+    // result window; activated again, it ends on top.
+    QMdiSubWindow* sub = owner->AddChild(form);
     QMdiSubWindow* resultSub = owner->AddChild(form->Result);
     form->ResultFrame = resultSub;
     connect(form->Result->ResuImag(), &TResuImag::StatusText, owner, &TMainMorfForm::SetStatusText);
-    QMdiSubWindow* sub = owner->AddChild(form);
     form->PlaceWindows(sub, resultSub);
+    owner->MdiArea()->setActiveSubWindow(sub);
     form->InitProject(fromFile);
     form->UpdateCaption();
     form->Panes->View(true)->ClearModified();

@@ -297,6 +297,13 @@ private slots:
         QVERIFY(Sub(Project())->close());
         QCOMPARE(Capture->Questions.size(), 1);
         Flush();
+        // And resizing the result window.
+        QVERIFY(Form->OpenProjectFile(demo));
+        Sub(Project()->ResultForm())->resize(Sub(Project()->ResultForm())->size() - QSize(20, 20));
+        QVERIFY(Project()->IsModified());
+        QVERIFY(Sub(Project())->close());
+        QCOMPARE(Capture->Questions.size(), 2);
+        Flush();
 
         // A new project always asks, also right after it was made.
         Capture->Questions.clear();
