@@ -58,6 +58,11 @@ ShortName& MeshNameField(ProjectRecord& record, bool left)
     return left ? record.Common().LeftDefs : record.Common().RightDefs;
 }
 
+const ShortName& MeshNameField(const ProjectRecord& record, bool left)
+{
+    return left ? record.Common().LeftDefs : record.Common().RightDefs;
+}
+
 }  // namespace
 
 TMeshEditForm* TMeshEditForm::CreateProject(TMainMorfForm* owner, const QString& fileName,
@@ -358,7 +363,7 @@ bool TMeshEditForm::SaveProj(const QString& fileName)
 
 QString TMeshEditForm::MeshName(bool left) const
 {
-    return FromNativePath(MeshNameField(const_cast<ProjectRecord&>(Rec), left).Get());
+    return FromNativePath(MeshNameField(Rec, left).Get());
 }
 
 std::string TMeshEditForm::MeshPath(bool left) const

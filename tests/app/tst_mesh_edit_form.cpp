@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 #include <memory>
 
 #include "app/gui_capture.h"
@@ -311,6 +312,40 @@ private slots:
         Capture->Answer = QMessageBox::Cancel;
         QVERIFY(!Sub(Project())->close());
         QCOMPARE(Capture->Questions, QStringList({"Save changes to Untitled1.Prj?"}));
+    }
+
+    void anEditedMeshIsAskedForAndSavedWithTheProject()
+    {
+        const QString demo = CopyDemo();
+        QVERIFY(Form->OpenProjectFile(demo));
+        TMeshImag* view = Project()->MeshPanes()->View(true);
+        // A node dragged in the left view at 1:1 (picture 320 x 240 inside a 14-pixel margin).
+        const RealPoint node = Mesh(true).GetNode(3, 3);
+        const QPoint from(int(std::nearbyint(14.5 + node.X * 319)), int(std::nearbyint(14.5 + node.Y * 239)));
+        const QPoint to = from + QPoint(10, -7);
+        Action("SBEdit")->trigger();
+        QTest::mousePress(view, Qt::LeftButton, {}, from);
+        QTest::mouseMove(view, to);
+        QTest::mouseRelease(view, Qt::LeftButton, {}, to);
+        const TMeshDefsData edited = Mesh(true);
+        QVERIFY(!SameNodes(edited, Mesh(false)) && edited.Modified);
+
+        // Yes to the project and to the changed mesh: both are written.
+        Capture->Answer = QMessageBox::Yes;
+        QVERIFY(Sub(Project())->close());
+        QCOMPARE(Capture->Questions,
+                 QStringList({"Save changes to " + demo + "?", "Save changes to demo_start.msh?"}));
+        Flush();
+        TMeshDefsData back(2, 2);
+        QVERIFY(!back.LoadFromFile(ToNativePath(Path("demo_start.msh")), false));
+        QVERIFY(SameNodes(back, edited));
+
+        // Opened again: the edited mesh, nothing to ask.
+        Capture->Questions.clear();
+        QVERIFY(Form->OpenProjectFile(demo));
+        QVERIFY(SameNodes(Mesh(true), edited));
+        QVERIFY(Sub(Project())->close());
+        QVERIFY(Capture->Questions.isEmpty());
     }
 
     void newProjectLayoutSizesAndAFailedSave()
