@@ -111,7 +111,7 @@ TMeshEditForm::TMeshEditForm(TMainMorfForm* owner, const QString& fileName, cons
     Result = new TMeshResuForm(this);
     SetResultWindow(Result);
     connect(Result, &TResuForm::ClientResized, this, [this] {
-        if (Ready)
+        if (Ready && !Destroying)
             Modified = true;
     });
 }
@@ -140,10 +140,10 @@ void TMeshEditForm::CreateViews()
         if (!FromFile)
             continue;
         ShortName& stored = left ? c.LeftPicture : c.RightPicture;
-        const std::string file = LocateProjectFile(stored.Get(), ToNativePath(Name));
-        RasterImage picture;
         if (stored.Get().empty())
             continue;  // none chosen yet: nothing failed
+        const std::string file = LocateProjectFile(stored.Get(), ToNativePath(Name));
+        RasterImage picture;
         LoadPicture(file.empty() ? stored.Get() : file, picture);
         if (picture.Allocated) {
             Panes->ShowPicture(left, std::move(picture), left ? c.LeftRegion : c.RightRegion);
@@ -287,7 +287,7 @@ void TMeshEditForm::showEvent(QShowEvent* event)
 void TMeshEditForm::resizeEvent(QResizeEvent* event)
 {
     TProjectForm::resizeEvent(event);
-    if (Ready && event->oldSize().isValid() && event->oldSize() != event->size())
+    if (Ready && !Destroying && event->oldSize().isValid() && event->oldSize() != event->size())
         Modified = true;
 }
 
@@ -394,17 +394,15 @@ bool TMeshEditForm::SaveMeshAs(bool left)
 
 void TMeshEditForm::SaveProject1Click()
 {
-    bool projectSaved = false;
     if (FromFile) {
-        projectSaved = !SaveProj(Name);
+        SaveProj(Name);
     } else {
         const QMessageBox::StandardButton answer = AskSaveChanges(Name);
         if (answer == QMessageBox::Cancel)
             return;
         if (answer == QMessageBox::Yes)
-            projectSaved = !SaveProjectAs();
+            SaveProjectAs();
     }
-    bool renamed = false;
     for (bool left : {true, false}) {
         if (!MeshData(left).IsNew) {
             WriteMesh(left);
@@ -412,13 +410,12 @@ void TMeshEditForm::SaveProject1Click()
         }
         const QMessageBox::StandardButton answer = AskSaveChanges(MeshName(left));
         if (answer == QMessageBox::Cancel)
-            break;
+            return;
+        // A new name leaves the project modified: the file written above
+        // still names the old one.
         if (answer == QMessageBox::Yes)
-            renamed = !SaveMeshAs(left) || renamed;
+            SaveMeshAs(left);
     }
-    // The project file just written must name the meshes' new files.
-    if (projectSaved && renamed)
-        SaveProj(Name);
 }
 
 bool TMeshEditForm::ChangedSinceSaved() const
@@ -467,7 +464,8 @@ void TMeshEditForm::closeEvent(QCloseEvent* event)
     }
     bool renamed = false;
     const bool agreed = QueryMesh(true, renamed) && QueryMesh(false, renamed);
-    // The project file just written must name the meshes' new files.
+    // The window goes: the project file just written must name the meshes'
+    // new files, or they would be lost to it.
     if (projectSaved && renamed && SaveProj(Name)) {
         event->ignore();
         return;
