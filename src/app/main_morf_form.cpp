@@ -354,6 +354,10 @@ void TMainMorfForm::CreateStatusBar()
     bar->addWidget(PNStatus);
     PNProgress = new TProgressPanel(bar);
     bar->addWidget(PNProgress);
+    // What the last command did, in the rest of the bar.
+    PNMessage = new QLabel(bar);
+    PNMessage->setObjectName(QStringLiteral("PNMessage"));
+    bar->addWidget(PNMessage, 1);
     connect(StatusLine1, &QAction::triggered, this, [this](bool shown) {
         statusBar()->setVisible(shown);
         StatusLine1->setChecked(shown);
@@ -362,7 +366,7 @@ void TMainMorfForm::CreateStatusBar()
 
 void TMainMorfForm::SetStatusText(const QString& text) { PNStatus->setText(text); }
 
-void TMainMorfForm::ShowStatusMessage(const QString& text) { statusBar()->showMessage(text); }
+void TMainMorfForm::ShowStatusMessage(const QString& text) { PNMessage->setText(text); }
 
 QString TMainMorfForm::New_ProjName() { return QStringLiteral("Untitled%1.Prj").arg(++ProjectCounter); }
 

@@ -90,8 +90,7 @@ public:
 public slots:
     // Text of status panel 0 (the result view's pixel read-out).
     void SetStatusText(const QString& text);
-    // A message across the status bar until the next one or the next
-    // long operation.
+    // A message in the status bar after the panels, until the next one.
     void ShowStatusMessage(const QString& text);
 
 protected:
@@ -135,6 +134,7 @@ private:
     QToolBar* TBTool = nullptr;
     QToolBar* TBMorf = nullptr;
     QLabel* PNStatus = nullptr;
+    QLabel* PNMessage = nullptr;
     TProgressPanel* PNProgress = nullptr;
     std::unique_ptr<TProgressDisplay> Progress;
     ProgressDisplay* PreviousProgress = nullptr;

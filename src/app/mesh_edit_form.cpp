@@ -590,6 +590,7 @@ void TMeshEditForm::Preview(int frame, uint8_t warpSide, uint8_t doMorph)
 
 void TMeshEditForm::GenerateAnimation()
 {
+    Owner->ShowStatusMessage(QString());
     if (!PicturesReady())
         return;
     const MeshMorphSettings& s = Rec.Mesh.Morph;

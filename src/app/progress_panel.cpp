@@ -1,9 +1,7 @@
 #include "app/progress_panel.h"
 
 #include <QApplication>
-#include <QMainWindow>
 #include <QPainter>
-#include <QStatusBar>
 #include <cstdint>
 
 namespace {
@@ -68,9 +66,6 @@ void TProgressDisplay::ProgressBegun()
         QApplication::setOverrideCursor(Qt::WaitCursor);
         CursorSet = true;
     }
-    // The progress panel shows again in place of an old message.
-    if (auto* main = qobject_cast<QMainWindow*>(Window))
-        main->statusBar()->clearMessage();
     if (Panel)
         Panel->repaint();
     QCoreApplication::processEvents();

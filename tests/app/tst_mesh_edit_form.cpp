@@ -10,6 +10,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -529,7 +530,22 @@ private slots:
             QVERIFY2(!dialog->isVisible(), qPrintable(Capture->LastText()));
         }, [&] { Item("MIMorphing")->trigger(); }));
         QCOMPARE(QDir(out).entryList(QDir::Files), QStringList({"demo1.BMP", "demo2.BMP", "demo3.BMP"}));
-        QCOMPARE(Form->statusBar()->currentMessage(), "3 frames written to " + out + "/");
+        QLabel* message = Form->findChild<QLabel*>("PNMessage");
+        QCOMPARE(message->text(), "3 frames written to " + out + "/");
+        // A movie is named as such.
+        Project()->Record()->Mesh.Morph.OutputType = 2;
+        Action("SBGeneAnim")->trigger();
+        QCOMPARE(message->text(), "3 frames written to the movie " + out + "/demo.AVI");
+        QProcess probe;
+        probe.start("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                                "stream=nb_read_frames,width,height", "-of", "csv=p=0", out + "/demo.AVI"});
+        QVERIFY(probe.waitForFinished(30000));
+        QCOMPARE(QString::fromLatin1(probe.readAllStandardOutput()).trimmed(), QString("64,48,3"));
+        // The next run that fails says nothing of the last one.
+        Project()->Record()->Mesh.Morph.OutputPath.Set(ToNativePath(Path("missing/folder")));
+        Action("SBGeneAnim")->trigger();
+        QCOMPARE(message->text(), QString());
+        QVERIFY(Capture->LastText().contains(Path("missing/folder")));
         QCOMPARE(QImage(out + "/demo3.BMP").size(), QSize(64, 48));
     }
 };
