@@ -156,20 +156,9 @@ ResultView* TBasicProjectForm::ResultViewOf() const
 
 void TBasicProjectForm::LoadImag(bool left)
 {
-    const QString title = ApplicationTitle() + (left ? QStringLiteral(" - load left image")
-                                                     : QStringLiteral(" - load right image"));
-    const QString chosen =
-        RunOpenFileDialog(this, title, DialogStart(), QString::fromLatin1(kOpenPictureFilter));
-    if (chosen.isEmpty())
-        return;
-    const std::string name = ToNativePath(chosen);
-    if (!IsPictureFileType(LowerExtension(name))) {
-        ShowErrorBox(9, UnreadablePictureMessage(name));
-        return;
-    }
+    std::string name;
     RasterImage picture;
-    LoadPicture(name, picture);
-    if (!picture.Allocated)
+    if (!AskForPicture(left, name, picture))
         return;
     (left ? Rec.Common().LeftPicture : Rec.Common().RightPicture).Set(name);
     (left ? LeftPicture : RightPicture) = std::move(picture);

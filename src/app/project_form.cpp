@@ -4,7 +4,11 @@
 #include <QMdiSubWindow>
 
 #include "app/dialog_hooks.h"
+#include "app/picture_filters.h"
 #include "app/program_folder.h"
+#include "images/error_box.h"
+#include "images/picture_file.h"
+#include "project/project_file.h"
 
 QWidget* TProjectForm::FrameOf(QWidget* form)
 {
@@ -36,4 +40,26 @@ bool TProjectForm::SaveProjectAs()
     FromFile = true;
     UpdateCaption();
     return false;
+}
+
+QString TProjectForm::SideTitle(const char* verb, const char* noun, bool left)
+{
+    return ApplicationTitle() + QStringLiteral(" - %1 %2 %3")
+                                    .arg(QLatin1String(verb), left ? QStringLiteral("left") : QStringLiteral("right"),
+                                         QLatin1String(noun));
+}
+
+bool TProjectForm::AskForPicture(bool left, std::string& fileName, RasterImage& picture)
+{
+    const QString chosen = RunOpenFileDialog(this, SideTitle("load", "image", left), DialogStart(),
+                                             QString::fromLatin1(kOpenPictureFilter));
+    if (chosen.isEmpty())
+        return false;
+    fileName = ToNativePath(chosen);
+    if (!IsPictureFileType(LowerExtension(fileName))) {
+        ShowErrorBox(9, UnreadablePictureMessage(fileName));
+        return false;
+    }
+    LoadPicture(fileName, picture);
+    return picture.Allocated;
 }

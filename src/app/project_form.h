@@ -5,8 +5,11 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <string>
 
 #include "app/edit_ance_form.h"
+
+class RasterImage;
 
 class TProjectForm : public TEditAnceForm {
     Q_OBJECT
@@ -32,6 +35,12 @@ public:
     // Where a file dialog starts: the "Data" folder beside the program, with
     // name in it when name has no folder of its own.
     static QString DialogStart(const QString& name = QString());
+    // A file dialog's title: the application title + " - load left image",
+    // " - save right mesh", ...
+    static QString SideTitle(const char* verb, const char* noun, bool left);
+    // Asks for the start (left) or end picture and loads it; false when
+    // cancelled or refused (message shown).
+    bool AskForPicture(bool left, std::string& fileName, RasterImage& picture);
 
 protected:
     QWidget* Frame() const { return FrameOf(const_cast<TProjectForm*>(this)); }

@@ -1,0 +1,434 @@
+#include "app/pair_edit_form.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QResizeEvent>
+#include <algorithm>
+#include <utility>
+
+#include "app/dialog_hooks.h"
+#include "app/main_morf_form.h"
+#include "app/picture_filters.h"
+#include "app/program_folder.h"
+#include "app/project_fields.h"
+#include "app/resu_form.h"
+#include "app/settings_commands.h"
+#include "app/warp_mode_form.h"
+#include "images/error_box.h"
+#include "images/picture_file.h"
+#include "mesh/mesh_frame.h"
+#include "project/project_file.h"
+#include "project/project_material.h"
+
+namespace {
+
+const char* const kMeshFilter = "MSH - Quorvix definition mesh (*.msh)";
+// The project window may not be narrower than its left pane plus this, nor
+// lower than kMinimumHeight.
+constexpr int kMinimumExtraWidth = 117;
+constexpr int kMinimumHeight = 112;
+// A stored placement is untrusted: windows stay within reach.
+constexpr int kFarthest = 4000;
+
+ShortName& MeshNameField(ProjectRecord& record, bool left)
+{
+    return left ? record.Common().LeftDefs : record.Common().RightDefs;
+}
+
+const ShortName& MeshNameField(const ProjectRecord& record, bool left)
+{
+    return left ? record.Common().LeftDefs : record.Common().RightDefs;
+}
+
+}  // namespace
+
+TPairEditForm::TPairEditForm(uint8_t windowKind, TMainMorfForm* owner, ProjectKind kind, const QString& fileName,
+                             const ProjectRecord& record, bool fromFile)
+    : TProjectForm(windowKind), Owner(owner)
+{
+    FromFile = fromFile;
+    if (fromFile) {
+        Rec = record;
+        Rec.Kind = kind;
+        Name = fileName;
+    } else {
+        // The defaults first: the views and dialogs read the record.
+        Name = owner->New_ProjName();
+        const QString left = owner->New_MeshName();
+        const QString right = owner->New_MeshName();
+        SetNewProjectDefaults(Rec, kind, ToNativePath(ProgramFolder()), ToNativePath(left), ToNativePath(right));
+    }
+}
+
+TPairEditForm::~TPairEditForm() { DestroyResult(); }
+
+void TPairEditForm::DestroyResult()
+{
+    Destroying = true;
+    ClosingAccepted = true;
+    delete ResultFrame.data();
+}
+
+void TPairEditForm::SetResultForm(TResuForm* result)
+{
+    Result = result;
+    SetResultWindow(result);
+    connect(Result, &TResuForm::ClientResized, this, [this] {
+        if (Ready && !Destroying)
+            Modified = true;
+    });
+}
+
+void TPairEditForm::Show(TPairEditForm* form)
+{
+    TMainMorfForm* owner = form->Owner;
+    // The project window first, so that the MDI area places it and not the
+    // result window; activated again, it ends on top.
+    QMdiSubWindow* sub = owner->AddChild(form);
+    QMdiSubWindow* resultSub = owner->AddChild(form->Result);
+    form->ResultFrame = resultSub;
+    connect(form->Result->ResuImag(), &TResuImag::StatusText, owner, &TMainMorfForm::SetStatusText);
+    form->PlaceWindows(sub, resultSub);
+    owner->MdiArea()->setActiveSubWindow(sub);
+    owner->SetFrameRange(TotalFramesOf(form->Rec), CurrentFrameOf(form->Rec));
+    form->InitViews(form->FromFile);
+    form->UpdateMinimumSize();
+    form->UpdateCaption();
+    form->ClearViewsModified();
+    form->ActivateProject();
+    form->Ready = true;
+}
+
+void TPairEditForm::PlaceWindows(QMdiSubWindow* sub, QMdiSubWindow* resultSub)
+{
+    const ProjectCommon& c = Rec.Common();
+    if (FromFile) {
+        sub->move(std::clamp(c.WindowLeft, 0, kFarthest), std::clamp(c.WindowTop, 0, kFarthest));
+        resultSub->move(std::clamp(c.ResultLeft, 0, kFarthest), std::clamp(c.ResultTop, 0, kFarthest));
+    } else {
+        // Below the project window, centred on it, at its first size.
+        Result->SetClientSize(160, 100);
+        const QRect g = sub->geometry();
+        resultSub->move(g.left() + g.width() / 2 - resultSub->width() / 2, g.top() + g.height() + 1);
+    }
+}
+
+void TPairEditForm::CreateMenus()
+{
+    auto add = [this](QMenu* menu, const char* name, const QString& text, const char* shortcut, auto slot) {
+        QAction* a = menu->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        if (shortcut)
+            a->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    File1 = new QMenu(QStringLiteral("&File"), this);
+    File1->setObjectName(QStringLiteral("ProjectFile1"));
+    add(File1, "MINewProj", QStringLiteral("&New project"), "Ctrl+N", [this] { Owner->NewProject(); });
+    add(File1, "MIOpenProj", QStringLiteral("&Open project"), "Ctrl+O", [this] { Owner->OpenProject(); });
+    add(File1, "MICloseProj", QStringLiteral("&Close project"), nullptr, [this] { Frame()->close(); });
+    File1->addSeparator();
+    add(File1, "MISaveProj", QStringLiteral("&Save project"), "Ctrl+S", [this] { SaveProject1Click(); });
+    add(File1, "MISaveProjAs", QStringLiteral("Save project &as ..."), nullptr, [this] { SaveProjectAs1Click(); });
+    File1->addSeparator();
+    add(File1, "MILoadPict", QStringLiteral("&Load picture"), nullptr, [this] { LoadPicture1Click(); });
+    add(File1, "MILoadMesh", QStringLiteral("Load &mesh"), "Ctrl+L", [this] { LoadMesh1Click(); });
+    add(File1, "MISaveMesh", QStringLiteral("Save m&esh"), nullptr, [this] { SaveMesh1Click(); });
+    add(File1, "MISaveMeshAs", QStringLiteral("Save mes&h as ..."), "Ctrl+H", [this] { SaveMeshAs1Click(); });
+    File1->addSeparator();
+    add(File1, "MISaveResu", QStringLiteral("Save result p&icture as ..."), "Ctrl+A",
+        [this] { SaveResultPicture1Click(); });
+    File1->addSeparator();
+    add(File1, "MIExit", QStringLiteral("E&xit"), nullptr, [this] { Owner->close(); });
+
+    Run1 = new QMenu(QStringLiteral("&Run"), this);
+    Run1->setObjectName(QStringLiteral("Run1"));
+    add(Run1, "MIMorphing", QStringLiteral("&Morphing"), "Ctrl+G", [this] { Morphing1Click(); });
+    Settings1 = CreateSettingsMenu(*this);
+}
+
+QList<MergedMenu> TPairEditForm::MergedMenus() { return {{0, File1}, {6, Run1}, {kSettingsMenuGroup, Settings1}}; }
+
+void TPairEditForm::showEvent(QShowEvent* event)
+{
+    TProjectForm::showEvent(event);
+    if (ClientSize.isEmpty())
+        return;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->resize(ClientSize + (sub->size() - size()));
+    else
+        resize(ClientSize);
+    ClientSize = QSize();
+    FitPanes();
+}
+
+void TPairEditForm::resizeEvent(QResizeEvent* event)
+{
+    TProjectForm::resizeEvent(event);
+    if (Ready && !Destroying && event->oldSize().isValid() && event->oldSize() != event->size())
+        Modified = true;
+}
+
+void TPairEditForm::UpdateMinimumSize()
+{
+    Frame()->setMinimumSize(LeftPaneWidth() + kMinimumExtraWidth, kMinimumHeight);
+}
+
+void TPairEditForm::ActivateProject() { Owner->ActivateProject(this); }
+
+void TPairEditForm::DeActivateProject() { Owner->DeActivateProject(); }
+
+QSize TPairEditForm::PictureSize(bool left) const
+{
+    const RasterImage& p = Picture(left);
+    return HasPicture(left) && p.Allocated ? QSize(p.Width(), p.Height()) : QSize(0, 0);
+}
+
+// Saving and the close query.
+
+void TPairEditForm::RefreshRecordFromWindow(ProjectRecord& record) const
+{
+    ProjectCommon& c = record.Common();
+    const QWidget* frame = Frame();
+    c.WindowTop = frame->y();
+    c.WindowLeft = frame->x();
+    c.ClientWidth = width();
+    c.ClientHeight = height();
+    const QWidget* resultFrame = FrameOf(Result);
+    c.ResultTop = resultFrame->y();
+    c.ResultLeft = resultFrame->x();
+    StoreViews(record);
+}
+
+bool TPairEditForm::SaveProj(const QString& fileName)
+{
+    // The record changes only with a file that holds it.
+    ProjectRecord refreshed = Rec;
+    RefreshRecordFromWindow(refreshed);
+    if (::SaveProj(ToNativePath(fileName), refreshed))
+        return true;
+    Rec = refreshed;
+    Modified = false;
+    ClearViewsModified();
+    return false;
+}
+
+QString TPairEditForm::MeshName(bool left) const { return FromNativePath(MeshNameField(Rec, left).Get()); }
+
+std::string TPairEditForm::MeshPath(bool left) const
+{
+    // A name without a folder lives beside the project file (or, before the
+    // project has one, in the "Data" folder).
+    const std::string stored = ToNativePath(MeshName(left));
+    const std::string found = LocateProjectFile(stored, FromFile ? ToNativePath(Name) : std::string());
+    if (!found.empty() || stored.empty() || QFileInfo(MeshName(left)).isAbsolute())
+        return found.empty() ? stored : found;
+    const QString folder = FromFile ? QFileInfo(Name).absolutePath() + QStringLiteral("/") : DialogStart();
+    return ToNativePath(folder + QFileInfo(MeshName(left)).fileName());
+}
+
+bool TPairEditForm::SaveMeshAs(bool left)
+{
+    const QString title = SideTitle("save", "mesh", left);
+    const QString chosen =
+        RunSaveFileDialog(this, title, DialogStart(MeshName(left)), QString::fromLatin1(kMeshFilter));
+    if (chosen.isEmpty() || SaveDefs(left, ToNativePath(chosen)))
+        return true;
+    MeshNameField(Rec, left).Set(ToNativePath(chosen));
+    Modified = true;
+    return false;
+}
+
+void TPairEditForm::SaveProject1Click()
+{
+    if (FromFile) {
+        SaveProj(Name);
+    } else {
+        const QMessageBox::StandardButton answer = AskSaveChanges(Name);
+        if (answer == QMessageBox::Cancel)
+            return;
+        if (answer == QMessageBox::Yes)
+            SaveProjectAs();
+    }
+    for (bool left : {true, false}) {
+        if (!DefsIsNew(left)) {
+            WriteMesh(left);
+            continue;
+        }
+        const QMessageBox::StandardButton answer = AskSaveChanges(MeshName(left));
+        if (answer == QMessageBox::Cancel)
+            return;
+        // A new name leaves the project modified: the file written above
+        // still names the old one.
+        if (answer == QMessageBox::Yes)
+            SaveMeshAs(left);
+    }
+}
+
+bool TPairEditForm::ChangedSinceSaved() const
+{
+    if (!FromFile)
+        return true;
+    const ProjectCommon& c = Rec.Common();
+    const QWidget* frame = Frame();
+    const QWidget* resultFrame = FrameOf(Result);
+    return Modified || ViewsModified() || frame->y() != c.WindowTop || frame->x() != c.WindowLeft ||
+           resultFrame->y() != c.ResultTop || resultFrame->x() != c.ResultLeft;
+}
+
+bool TPairEditForm::QueryMesh(bool left, bool& renamed)
+{
+    const bool isNew = DefsIsNew(left);
+    if (!isNew && !DefsModified(left))
+        return true;
+    const QMessageBox::StandardButton answer = AskSaveChanges(MeshName(left));
+    if (answer == QMessageBox::Cancel)
+        return false;
+    if (answer == QMessageBox::No)
+        return true;
+    // Definitions that could not be written keep the window open.
+    if (!isNew)
+        return !WriteMesh(left);
+    if (SaveMeshAs(left))
+        return false;
+    renamed = true;
+    return true;
+}
+
+void TPairEditForm::closeEvent(QCloseEvent* event)
+{
+    bool projectSaved = false;
+    if (ChangedSinceSaved()) {
+        const QMessageBox::StandardButton answer = AskSaveChanges(Name);
+        // A save that fails or is cancelled keeps the window, so that the
+        // changes are not lost behind the user's back.
+        if (answer == QMessageBox::Cancel ||
+            (answer == QMessageBox::Yes && (FromFile ? SaveProj(Name) : SaveProjectAs()))) {
+            event->ignore();
+            return;
+        }
+        projectSaved = answer == QMessageBox::Yes;
+    }
+    bool renamed = false;
+    const bool agreed = QueryMesh(true, renamed) && QueryMesh(false, renamed);
+    // The window goes: the project file just written must name the new
+    // definition files, or they would be lost to it.
+    if (projectSaved && renamed && SaveProj(Name)) {
+        event->ignore();
+        return;
+    }
+    if (!agreed) {
+        event->ignore();
+        return;
+    }
+    ClosingAccepted = true;
+    DeActivateProject();
+    event->accept();
+}
+
+// Pictures and definitions.
+
+int TPairEditForm::AskSide(bool defs)
+{
+    TTwoChoiceForm* form = defs ? static_cast<TTwoChoiceForm*>(Owner->MeshSeleForm())
+                                : static_cast<TTwoChoiceForm*>(Owner->ImagSeleForm());
+    return form->Ask();
+}
+
+void TPairEditForm::LoadPicture1Click()
+{
+    const int side = AskSide(false);
+    if (side >= 0)
+        LoadImag(side == 0);
+}
+
+void TPairEditForm::LoadImag(bool left)
+{
+    std::string name;
+    RasterImage picture;
+    if (!AskForPicture(left, name, picture))
+        return;
+    (left ? Rec.Common().LeftPicture : Rec.Common().RightPicture).Set(name);
+    ShowPicture(left, std::move(picture));
+    UpdateMinimumSize();
+    Modified = true;
+}
+
+void TPairEditForm::LoadMesh1Click()
+{
+    const int side = AskSide(true);
+    if (side < 0)
+        return;
+    const bool left = side == 0;
+    const QString chosen = RunOpenFileDialog(this, SideTitle("load", "mesh", left),
+                                             DialogStart(), QString::fromLatin1(kMeshFilter));
+    if (chosen.isEmpty() || LowerExtension(ToNativePath(chosen)) != ".msh")
+        return;
+    if (LoadDefs(left, ToNativePath(chosen)))
+        return;
+    MeshNameField(Rec, left).Set(ToNativePath(chosen));
+    Modified = true;
+}
+
+void TPairEditForm::SaveMesh1Click()
+{
+    const int side = AskSide(true);
+    if (side < 0)
+        return;
+    const bool left = side == 0;
+    if (!DefsIsNew(left)) {
+        WriteMesh(left);
+        return;
+    }
+    if (AskSaveChanges(MeshName(left)) == QMessageBox::Yes)
+        SaveMeshAs(left);
+}
+
+void TPairEditForm::SaveMeshAs1Click()
+{
+    const int side = AskSide(true);
+    if (side >= 0)
+        SaveMeshAs(side == 0);
+}
+
+void TPairEditForm::SaveResultPicture1Click()
+{
+    const QString chosen = RunSaveFileDialog(this, ApplicationTitle() + QStringLiteral(" - save result picture"),
+                                             DialogStart(), QString::fromLatin1(kSavePictureFilter));
+    if (!chosen.isEmpty())
+        SavePicture(ToNativePath(chosen), Result->ResuImag()->GetPicture());
+}
+
+// Frames.
+
+bool TPairEditForm::PicturesReady() const
+{
+    if (HasPicture(true) && HasPicture(false))
+        return true;
+    ShowErrorBox(14, "Load the start and end pictures first.");
+    return false;
+}
+
+void TPairEditForm::ReportAnimation(size_t frames, uint8_t outputType, const std::string& outputPath,
+                                    const std::string& outputPrefix)
+{
+    const QString where =
+        outputType == static_cast<uint8_t>(OutputKind::Avi)
+            ? QStringLiteral("the movie ") + FromNativePath(MovieFileName(OutputFileBase(outputPath, outputPrefix)))
+            : WithSeparator(FromNativePath(outputPath));
+    Owner->ShowStatusMessage(
+        QStringLiteral("%1 %2 written to %3").arg(frames).arg(frames == 1 ? "frame" : "frames", where));
+}
+
+void TPairEditForm::Morphing1Click()
+{
+    const bool accepted = RunMorphSettings(*this);
+    FrameOf(Result)->raise();
+    if (accepted)
+        GenerateAnimation();
+}
