@@ -9,6 +9,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QGroupBox>
 #include <QMenuBar>
 #include <QProcess>
 #include <QScrollArea>
@@ -29,6 +30,7 @@
 #include "app/program_folder.h"
 #include "app/envi_form.h"
 #include "app/sett_form.h"
+#include "app/warp_mode_form.h"
 #include <QPushButton>
 #include <QRadioButton>
 #include "images/picture_file.h"
@@ -496,6 +498,45 @@ private slots:
         }
         QCOMPARE(source, QStringList({"NewMesh1.Msh", "demo_start.bmp", "2", "2"}));
         QCOMPARE(destination, QStringList({"NewMesh2.Msh", "demo_end.bmp", "2", "2"}));
+    }
+
+    void theSideQuestionsAndTheInfoBoxAsShown()
+    {
+        CopyDemo();
+        Action("NewProject1")->trigger();
+        Dialogs().ChooseSide = nullptr;  // the real dialogs from here on
+        Dialogs().ShowBox = nullptr;
+        TTwoChoiceForm* images = Form->ImagSeleForm();
+        Capture->OpenAnswer = Path("demo_end.bmp");
+        QVERIFY(RunWhileOpen(images, [&] {
+            QCOMPARE(images->windowTitle(), QString("Image select"));
+            QCOMPARE(images->Group->title(), QString(" Which image? "));
+            QCOMPARE(images->RBFirst->text(), QString("&Left"));
+            QCOMPARE(images->RBSecond->text(), QString("&Right"));
+            QCOMPARE(images->BTOK->text() + "|" + images->BTCancel->text(), QString("OK|Cancel"));
+            ClickOn(images->RBSecond);
+            ClickOn(images->BTOK);
+        }, [&] { Item("MILoadPict")->trigger(); }));
+        QVERIFY(Project()->MeshPanes()->HasPicture(false) && !Project()->MeshPanes()->HasPicture(true));
+        QCOMPARE(Capture->DialogTitles.last(), ApplicationTitle() + " - load right image");
+
+        // Cancel in "Mesh select" ends the command before any file dialog.
+        TTwoChoiceForm* meshes = Form->MeshSeleForm();
+        const int dialogs = Capture->DialogTitles.size();
+        QVERIFY(RunWhileOpen(meshes, [&] {
+            QCOMPARE(meshes->windowTitle(), QString("Mesh select"));
+            QCOMPARE(meshes->Group->title(), QString(" Which mesh? "));
+            ClickOn(meshes->BTCancel);
+        }, [&] { Item("MISaveMeshAs")->trigger(); }));
+        QCOMPARE(Capture->DialogTitles.size(), dialogs);
+
+        TMeshInfoForm* info = Form->MeshInfoForm();
+        QVERIFY(RunWhileOpen(info, [&] {
+            QCOMPARE(info->LBDestination[1]->text(), QString("demo_end.bmp"));
+            QCOMPARE(info->findChild<QPushButton*>("BTOK")->text(), QString("&OK"));
+            ClickOn(info->findChild<QPushButton*>("BTOK"));
+            QVERIFY(!info->isVisible());
+        }, [&] { Action("ProjectInfo1")->trigger(); }));
     }
 
     void morphingKeepsRefusedValuesAndReportsTheFramesWritten()
