@@ -261,17 +261,28 @@ private slots:
         QVERIFY(project->MeshPanes()->HasPicture(true) && project->MeshPanes()->HasPicture(false));
 
         // The close query asks for the project when something failed, and
-        // for each mesh that has no file of its own or was changed.
-        QStringList asked;
+        // for each mesh made at opening, which is saved under a new name.
+        QStringList asked, dialogs;
         if (messages > 0)
             asked << "Save changes to " + file + "?";
-        if (left == "missing")
+        if (left == "missing") {
             asked << "Save changes to " + named(leftName) + "?";
-        if (right != "ok")
+            dialogs << ApplicationTitle() + " - save left mesh";
+        }
+        if (right != "ok") {
             asked << "Save changes to " + named(rightName) + "?";
-        Capture->Answer = QMessageBox::No;
+            dialogs << ApplicationTitle() + " - save right mesh";
+        }
+        const TMeshDefsData lastSaved = Mesh(right != "ok");
+        Capture->Answers = {QMessageBox::No};  // not the project
+        Capture->Answer = QMessageBox::Yes;    // but each mesh
+        Capture->SaveAnswer = Path("saved.msh");
         QVERIFY(Sub(project)->close());
         QCOMPARE(Capture->Questions, asked);
+        QCOMPARE(Capture->DialogTitles, dialogs);
+        TMeshDefsData saved(2, 2);
+        QCOMPARE(saved.LoadFromFile(ToNativePath(Path("saved.msh")), false), dialogs.isEmpty());
+        QVERIFY(dialogs.isEmpty() || SameNodes(saved, lastSaved));
     }
 
     void closeQueryAsksOnlyAfterChanges()
