@@ -6,7 +6,7 @@
 #   make fuzz   build the picture reader fuzzers with clang and run each FUZZ_TIME seconds
 
 PACKAGES := cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
-            libbenchmark-dev libspng-dev libdeflate-dev libjpeg62-turbo-dev imagemagick netpbm ffmpeg xvfb xauth
+            libbenchmark-dev libtbb-dev libspng-dev libdeflate-dev libjpeg62-turbo-dev imagemagick netpbm ffmpeg xvfb xauth
 
 ifeq ($(SANITIZE),1)
 BUILD_DIR := build-sanitize

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include <tbb/global_control.h>
+#include <tbb/task_arena.h>
+
 #include "cli/cli_hooks.h"
 #include "cli/render_project.h"
 #include "project/project_material.h"
@@ -33,6 +36,7 @@ void PrintUsage(std::FILE* to)
     std::fputs(
         "Usage: quorvix-render PROJECT.prj [--frames A-B | --frame K] [--output DIR]\n"
         "                      [--prefix TEXT] [--type tga|bmp|png|avi] [--size WxH] [--quiet]\n"
+        "                      [--threads N]\n"
         "Generates the animation of a mesh or node project file as its settings say.\n"
         "The options replace the project's settings for this run only:\n"
         "  --frames A-B   frames A to B of the sequence\n"
@@ -42,6 +46,7 @@ void PrintUsage(std::FILE* to)
         "  --type T       tga, bmp or png (numbered pictures) or avi (one movie)\n"
         "  --size WxH     size of the generated pictures, each at least 40\n"
         "  --quiet        no progress display\n"
+        "  --threads N    compute on at most N threads (default: one per core)\n"
         "  --help         this text\n"
         "Pictures and definition files the project names are looked for in the\n"
         "project's folder when they are not where the project says.\n"
@@ -193,9 +198,19 @@ int Run(int argc, char** argv)
     ProjectRecord record;
     if (ReadProjectFile(o.ProjectFile, record))
         return kExitFailed;
-    if (record.Kind == ProjectKind::Mesh)
-        return RenderProject(record.Mesh.Morph, o, record.Common(), RenderMesh);
-    return RenderProject(record.Node.Morph, o, record.Common(), RenderNode);
+    const auto render = [&] {
+        if (record.Kind == ProjectKind::Mesh)
+            return RenderProject(record.Mesh.Morph, o, record.Common(), RenderMesh);
+        return RenderProject(record.Node.Morph, o, record.Common(), RenderNode);
+    };
+    if (o.Threads == 0)
+        return render();
+    // The limit holds for the whole process; the arena has exactly that many
+    // slots, also where it exceeds the number of cores.
+    tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
+                              static_cast<size_t>(o.Threads));
+    tbb::task_arena arena(o.Threads);
+    return arena.execute(render);
 }
 }  // namespace
 

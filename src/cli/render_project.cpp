@@ -109,6 +109,11 @@ std::string ParseRenderOptions(int argc, const char* const* argv, RenderOptions&
             if (!takeValue() || !ParsePair(value, "xX", o.Width, o.Height))
                 return "--size needs WIDTHxHEIGHT";
             o.HasSize = true;
+        } else if (options && arg == "--threads") {
+            if (!takeValue() || !ParseNumber(value, o.Threads) || o.Threads < 1 ||
+                o.Threads > kMaxRenderThreads)
+                return "--threads needs a number of threads from 1 to " +
+                       std::to_string(kMaxRenderThreads);
         } else if (options && arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + arg;
         } else if (haveProject) {

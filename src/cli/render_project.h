@@ -27,7 +27,10 @@ struct RenderOptions {
     int32_t Height = 0;
     bool Quiet = false;
     bool Help = false;
+    int32_t Threads = 0;      // --threads N; 0: every core
 };
+
+constexpr int32_t kMaxRenderThreads = 256;
 
 // Reads the command line. Returns "" when it is usable (or --help was
 // given), otherwise what is wrong with it.

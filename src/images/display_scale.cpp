@@ -4,6 +4,7 @@
 #include <cstring>
 #include <algorithm>
 
+#include "images/bands.h"
 #include "images/cpu_features.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -18,7 +19,9 @@
 // a few results one unit low after truncation (a sum of 255 coming out as
 // 254.99999) and could leave the last target pixel of a line unwritten.
 //
-// Speed: everything runs on the calling thread. When both directions reduce,
+// Speed: the lines of a pass are split into bands over the oneTBB workers;
+// every target line is computed from the source alone, so the bytes do not
+// depend on the number of threads. When both directions reduce,
 // the two passes are fused: source rows are reduced horizontally (two at a
 // time) into row buffers and weighed at once into the column sums of the
 // target row(s) they fall in, so no full-size temporary is made. The row
@@ -27,6 +30,9 @@
 // plain path stays as the fallback and as what the tests compare it with.
 
 namespace {
+
+// Target lines per band of the workers.
+constexpr int32_t kBandRows = 16;
 
 // --- Quick mode -----------------------------------------------------------
 
@@ -210,62 +216,63 @@ void HorizontalPassT(const uint8_t* src, int32_t srcRowBytes, uint8_t* dst, int3
         wLast[x] = static_cast<Acc>(t.Count > 1 ? t.WLast : 0);
         wMid = static_cast<Acc>(t.WMid);
     }
-    const int32_t rowBegin = 0, rowEnd = height;
-    std::vector<Acc> sums(3 * m);
-    std::vector<Acc> running(reducing && !packed ? 3 * static_cast<size_t>(sourceWidth) + 3 : 0);
-    std::vector<uint64_t> packedRunning(reducing && packed ? static_cast<size_t>(sourceWidth) + 1 : 0);
-    for (int32_t y = rowBegin; y < rowEnd; ++y) {
-        const uint8_t* s = src + static_cast<size_t>(y) * srcRowBytes;
-        uint8_t* d = dst + static_cast<size_t>(y) * dstRowBytes;
-        if (reducing && packed) {
-            // The three channels side by side in 21-bit lanes of one word:
-            // every lane stays below 255 x n < 2^21, so lanes never carry.
-            auto pack = [s](uint32_t at) {
-                return uint64_t(s[at]) | uint64_t(s[at + 1]) << 21 | uint64_t(s[at + 2]) << 42;
-            };
-            uint64_t run = 0;
-            for (int32_t i = 0; i < sourceWidth; ++i) {
-                packedRunning[i] = run;
-                run += pack(3 * static_cast<uint32_t>(i));
+    ForEachBand(height, kBandRows, [&](int32_t rowBegin, int32_t rowEnd) {
+        std::vector<Acc> sums(3 * m);
+        std::vector<Acc> running(reducing && !packed ? 3 * static_cast<size_t>(sourceWidth) + 3 : 0);
+        std::vector<uint64_t> packedRunning(reducing && packed ? static_cast<size_t>(sourceWidth) + 1 : 0);
+        for (int32_t y = rowBegin; y < rowEnd; ++y) {
+            const uint8_t* s = src + static_cast<size_t>(y) * srcRowBytes;
+            uint8_t* d = dst + static_cast<size_t>(y) * dstRowBytes;
+            if (reducing && packed) {
+                // The three channels side by side in 21-bit lanes of one word:
+                // every lane stays below 255 x n < 2^21, so lanes never carry.
+                auto pack = [s](uint32_t at) {
+                    return uint64_t(s[at]) | uint64_t(s[at + 1]) << 21 | uint64_t(s[at + 2]) << 42;
+                };
+                uint64_t run = 0;
+                for (int32_t i = 0; i < sourceWidth; ++i) {
+                    packedRunning[i] = run;
+                    run += pack(3 * static_cast<uint32_t>(i));
+                }
+                packedRunning[sourceWidth] = run;
+                for (size_t x = 0; x < m; ++x) {
+                    const uint32_t f = first[x], l = last[x];
+                    const uint64_t a = uint64_t(wFirst[x]) * pack(f) + uint64_t(wLast[x]) * pack(l) +
+                                       uint64_t(wMid) * (packedRunning[l / 3] - packedRunning[f / 3 + 1]);
+                    sums[3 * x] = static_cast<Acc>(a & kLaneMask);
+                    sums[3 * x + 1] = static_cast<Acc>((a >> 21) & kLaneMask);
+                    sums[3 * x + 2] = static_cast<Acc>(a >> 42);
+                }
+            } else if (reducing) {
+                // running[3 i + c]: sum of channel c over source pixels 0 .. i - 1.
+                Acc r0 = 0, r1 = 0, r2 = 0;
+                for (int32_t i = 0; i < sourceWidth; ++i) {
+                    running[3 * i] = r0;
+                    running[3 * i + 1] = r1;
+                    running[3 * i + 2] = r2;
+                    r0 += s[3 * i];
+                    r1 += s[3 * i + 1];
+                    r2 += s[3 * i + 2];
+                }
+                running[3 * sourceWidth] = r0;
+                running[3 * sourceWidth + 1] = r1;
+                running[3 * sourceWidth + 2] = r2;
+                for (size_t x = 0; x < m; ++x) {
+                    const uint32_t f = first[x], l = last[x];
+                    for (int c = 0; c < 3; ++c)
+                        sums[3 * x + c] = wFirst[x] * s[f + c] + wLast[x] * s[l + c] +
+                                          wMid * (running[l + c] - running[f + 3 + c]);
+                }
+            } else {
+                for (size_t x = 0; x < m; ++x) {
+                    const uint32_t f = first[x], l = last[x];
+                    for (int c = 0; c < 3; ++c)
+                        sums[3 * x + c] = wFirst[x] * s[f + c] + wLast[x] * s[l + c];
+                }
             }
-            packedRunning[sourceWidth] = run;
-            for (size_t x = 0; x < m; ++x) {
-                const uint32_t f = first[x], l = last[x];
-                const uint64_t a = uint64_t(wFirst[x]) * pack(f) + uint64_t(wLast[x]) * pack(l) +
-                                   uint64_t(wMid) * (packedRunning[l / 3] - packedRunning[f / 3 + 1]);
-                sums[3 * x] = static_cast<Acc>(a & kLaneMask);
-                sums[3 * x + 1] = static_cast<Acc>((a >> 21) & kLaneMask);
-                sums[3 * x + 2] = static_cast<Acc>(a >> 42);
-            }
-        } else if (reducing) {
-            // running[3 i + c]: sum of channel c over source pixels 0 .. i - 1.
-            Acc r0 = 0, r1 = 0, r2 = 0;
-            for (int32_t i = 0; i < sourceWidth; ++i) {
-                running[3 * i] = r0;
-                running[3 * i + 1] = r1;
-                running[3 * i + 2] = r2;
-                r0 += s[3 * i];
-                r1 += s[3 * i + 1];
-                r2 += s[3 * i + 2];
-            }
-            running[3 * sourceWidth] = r0;
-            running[3 * sourceWidth + 1] = r1;
-            running[3 * sourceWidth + 2] = r2;
-            for (size_t x = 0; x < m; ++x) {
-                const uint32_t f = first[x], l = last[x];
-                for (int c = 0; c < 3; ++c)
-                    sums[3 * x + c] = wFirst[x] * s[f + c] + wLast[x] * s[l + c] +
-                                      wMid * (running[l + c] - running[f + 3 + c]);
-            }
-        } else {
-            for (size_t x = 0; x < m; ++x) {
-                const uint32_t f = first[x], l = last[x];
-                for (int c = 0; c < 3; ++c)
-                    sums[3 * x + c] = wFirst[x] * s[f + c] + wLast[x] * s[l + c];
-            }
+            FinishRow(sums.data(), d, 3 * m, plan.Divisor, plan.Round);
         }
-        FinishRow(sums.data(), d, 3 * m, plan.Divisor, plan.Round);
-    }
+    });
 }
 
 // Columns of source into columns of target (same width), per the plan. Lines
@@ -276,36 +283,37 @@ void VerticalPassT(const uint8_t* src, int32_t srcRowBytes, uint8_t* dst, int32_
 {
     const size_t bytes = 3 * static_cast<size_t>(width);
     const int32_t rows = static_cast<int32_t>(plan.Taps.size());
-    const int32_t rowBegin = 0, rowEnd = rows;
-    std::vector<Acc> acc(bytes), mid(bytes);
-    for (size_t j = static_cast<size_t>(rowBegin); j < static_cast<size_t>(rowEnd); ++j) {
-        const Tap& t = plan.Taps[j];
-        const uint8_t* r0 = src + static_cast<size_t>(t.First) * srcRowBytes;
-        uint8_t* d = dst + j * dstRowBytes;
-        if (t.Count == 1) {
-            std::memcpy(d, r0, bytes);
-            continue;
-        }
-        const Acc w0 = static_cast<Acc>(t.WFirst);
-        for (size_t i = 0; i < bytes; ++i)
-            acc[i] = w0 * r0[i];
-        if (t.Count > 2) {
-            std::fill(mid.begin(), mid.end(), Acc(0));
-            for (int32_t k = 1; k < t.Count - 1; ++k) {
-                const uint8_t* r = r0 + static_cast<size_t>(k) * srcRowBytes;
-                for (size_t i = 0; i < bytes; ++i)
-                    mid[i] += r[i];
+    ForEachBand(rows, kBandRows, [&](int32_t rowBegin, int32_t rowEnd) {
+        std::vector<Acc> acc(bytes), mid(bytes);
+        for (size_t j = static_cast<size_t>(rowBegin); j < static_cast<size_t>(rowEnd); ++j) {
+            const Tap& t = plan.Taps[j];
+            const uint8_t* r0 = src + static_cast<size_t>(t.First) * srcRowBytes;
+            uint8_t* d = dst + j * dstRowBytes;
+            if (t.Count == 1) {
+                std::memcpy(d, r0, bytes);
+                continue;
             }
-            const Acc wm = static_cast<Acc>(t.WMid);
+            const Acc w0 = static_cast<Acc>(t.WFirst);
             for (size_t i = 0; i < bytes; ++i)
-                acc[i] += wm * mid[i];
+                acc[i] = w0 * r0[i];
+            if (t.Count > 2) {
+                std::fill(mid.begin(), mid.end(), Acc(0));
+                for (int32_t k = 1; k < t.Count - 1; ++k) {
+                    const uint8_t* r = r0 + static_cast<size_t>(k) * srcRowBytes;
+                    for (size_t i = 0; i < bytes; ++i)
+                        mid[i] += r[i];
+                }
+                const Acc wm = static_cast<Acc>(t.WMid);
+                for (size_t i = 0; i < bytes; ++i)
+                    acc[i] += wm * mid[i];
+            }
+            const uint8_t* rl = r0 + static_cast<size_t>(t.Count - 1) * srcRowBytes;
+            const Acc wl = static_cast<Acc>(t.WLast);
+            for (size_t i = 0; i < bytes; ++i)
+                acc[i] += wl * rl[i];
+            FinishRow(acc.data(), d, bytes, plan.Divisor, plan.Round);
         }
-        const uint8_t* rl = r0 + static_cast<size_t>(t.Count - 1) * srcRowBytes;
-        const Acc wl = static_cast<Acc>(t.WLast);
-        for (size_t i = 0; i < bytes; ++i)
-            acc[i] += wl * rl[i];
-        FinishRow(acc.data(), d, bytes, plan.Divisor, plan.Round);
-    }
+    });
 }
 
 // --- Vector reduction along rows ---------------------------------------------
@@ -460,13 +468,15 @@ void HorizontalPass(const uint8_t* src, int32_t srcRowBytes, uint8_t* dst, int32
 {
     if (VectorRowsUsable(plan, sourceWidth)) {
         const RowReducer reducer = MakeRowReducer(plan, sourceWidth);
-        std::vector<uint8_t> row(3 * plan.Taps.size() + 1);
-        for (int32_t y = 0; y < height; ++y) {
-            const uint8_t* from = src + static_cast<size_t>(y) * srcRowBytes;
-            uint8_t* to = row.data();
-            ReduceRows(reducer, &from, &to, 1);
-            std::memcpy(dst + static_cast<size_t>(y) * dstRowBytes, row.data(), row.size() - 1);
-        }
+        ForEachBand(height, kBandRows, [&](int32_t begin, int32_t end) {
+            std::vector<uint8_t> row(3 * plan.Taps.size() + 1);
+            for (int32_t y = begin; y < end; ++y) {
+                const uint8_t* from = src + static_cast<size_t>(y) * srcRowBytes;
+                uint8_t* to = row.data();
+                ReduceRows(reducer, &from, &to, 1);
+                std::memcpy(dst + static_cast<size_t>(y) * dstRowBytes, row.data(), row.size() - 1);
+            }
+        });
     } else if (plan.Divisor <= kMaxFastDivisor)
         HorizontalPassT<uint32_t>(src, srcRowBytes, dst, dstRowBytes, sourceWidth, height, plan);
     else
@@ -504,31 +514,34 @@ void FusedReduce(const uint8_t* src, int32_t srcRowBytes, uint8_t* dst, int32_t 
 {
     const size_t bytes = 3 * (rows.Copy ? static_cast<size_t>(sourceWidth) : rows.Taps.size());
     const RowReducer reducer = rows.Copy ? RowReducer{} : MakeRowReducer(rows, sourceWidth);
-    // Rows are asked for in order (the row across an edge twice), so two
-    // buffers hold the pair base, base + 1 reduced together.
-    std::vector<uint8_t> buffer(2 * (bytes + 1));
-    uint8_t* const buffers[2] = {buffer.data(), buffer.data() + bytes + 1};
-    std::vector<uint32_t> acc(bytes);
-    int32_t base = -2;
-    auto rowAt = [&](int32_t i) -> const uint8_t* {
-        const uint8_t* s = src + static_cast<size_t>(i) * srcRowBytes;
-        if (rows.Copy)
-            return s;
-        if (i != base && i != base + 1) {
-            const uint8_t* from[2] = {s, i + 1 < sourceHeight ? s + srcRowBytes : s};
-            ReduceRows(reducer, from, buffers, i + 1 < sourceHeight ? 2 : 1);
-            base = i;
+    const int32_t targetRows = static_cast<int32_t>(columns.Taps.size());
+    ForEachBand(targetRows, kBandRows, [&](int32_t begin, int32_t end) {
+        // Rows are asked for in order (the row across an edge twice), so two
+        // buffers hold the pair base, base + 1 reduced together.
+        std::vector<uint8_t> buffer(2 * (bytes + 1));
+        uint8_t* const buffers[2] = {buffer.data(), buffer.data() + bytes + 1};
+        std::vector<uint32_t> acc(bytes);
+        int32_t base = -2;
+        auto rowAt = [&](int32_t i) -> const uint8_t* {
+            const uint8_t* s = src + static_cast<size_t>(i) * srcRowBytes;
+            if (rows.Copy)
+                return s;
+            if (i != base && i != base + 1) {
+                const uint8_t* from[2] = {s, i + 1 < sourceHeight ? s + srcRowBytes : s};
+                ReduceRows(reducer, from, buffers, i + 1 < sourceHeight ? 2 : 1);
+                base = i;
+            }
+            return buffers[i - base];
+        };
+        for (size_t j = static_cast<size_t>(begin); j < static_cast<size_t>(end); ++j) {
+            const Tap& t = columns.Taps[j];
+            for (int32_t k = 0; k < t.Count; ++k) {
+                const uint64_t w = k == 0 ? t.WFirst : k == t.Count - 1 ? t.WLast : t.WMid;
+                WeighRow(acc.data(), rowAt(t.First + k), bytes, static_cast<uint32_t>(w), k > 0);
+            }
+            FinishRow(acc.data(), dst + j * dstRowBytes, bytes, columns.Divisor, columns.Round);
         }
-        return buffers[i - base];
-    };
-    for (size_t j = 0; j < columns.Taps.size(); ++j) {
-        const Tap& t = columns.Taps[j];
-        for (int32_t k = 0; k < t.Count; ++k) {
-            const uint64_t w = k == 0 ? t.WFirst : k == t.Count - 1 ? t.WLast : t.WMid;
-            WeighRow(acc.data(), rowAt(t.First + k), bytes, static_cast<uint32_t>(w), k > 0);
-        }
-        FinishRow(acc.data(), dst + j * dstRowBytes, bytes, columns.Divisor, columns.Round);
-    }
+    });
 }
 
 enum class Quality { Normal, High };
@@ -553,9 +566,11 @@ LinePlan PlanFor(Quality quality, int32_t n, int32_t m, bool vertical)
 void CopyRows(const uint8_t* src, int32_t srcRowBytes, uint8_t* dst, int32_t dstRowBytes,
               int32_t rowLength, int32_t height)
 {
-    for (int32_t y = 0; y < height; ++y)
-        std::memcpy(dst + static_cast<size_t>(y) * dstRowBytes,
-                    src + static_cast<size_t>(y) * srcRowBytes, rowLength);
+    ForEachBand(height, kBandRows, [&](int32_t begin, int32_t end) {
+        for (int32_t y = begin; y < end; ++y)
+            std::memcpy(dst + static_cast<size_t>(y) * dstRowBytes,
+                        src + static_cast<size_t>(y) * srcRowBytes, rowLength);
+    });
 }
 
 bool Ready(const RasterImage& source, const RasterImage& target)
@@ -684,21 +699,23 @@ void ScaleQuick(const RasterImage& source, RasterImage& target)
         for (int32_t& c : columns)
             c *= 3;  // byte offsets within a row
         const size_t rowLength = 3 * static_cast<size_t>(tw);
-        for (int32_t y = 0; y < th; ++y) {
-            uint8_t* d = dst + static_cast<size_t>(y) * target.RowBytes;
-            if (y > 0 && rows[y] == rows[y - 1]) {
-                // Same source row as the target row below: repeat it.
-                std::memcpy(d, d - target.RowBytes, rowLength);
-                continue;
+        ForEachBand(th, kBandRows, [&](int32_t begin, int32_t end) {
+            for (int32_t y = begin; y < end; ++y) {
+                uint8_t* d = dst + static_cast<size_t>(y) * target.RowBytes;
+                if (y > begin && rows[y] == rows[y - 1]) {
+                    // Same source row as the target row below: repeat it.
+                    std::memcpy(d, d - target.RowBytes, rowLength);
+                    continue;
+                }
+                const uint8_t* s = src + static_cast<size_t>(rows[y]) * source.RowBytes;
+                for (int32_t x = 0; x < tw; ++x, d += 3) {
+                    const uint8_t* p = s + columns[x];
+                    d[0] = p[0];
+                    d[1] = p[1];
+                    d[2] = p[2];
+                }
             }
-            const uint8_t* s = src + static_cast<size_t>(rows[y]) * source.RowBytes;
-            for (int32_t x = 0; x < tw; ++x, d += 3) {
-                const uint8_t* p = s + columns[x];
-                d[0] = p[0];
-                d[1] = p[1];
-                d[2] = p[2];
-            }
-        }
+        });
     }
     source.Unlock();
     target.Unlock();

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "images/avi_file.h"
+#include "images/bands.h"
 #include "images/error_box.h"
 #include "images/picture_file.h"
 #include "images/result_view.h"
@@ -178,15 +179,17 @@ void CrossDissolve(const RasterImage& a, const RasterImage& b, int32_t k, int32_
     const uint8_t* pa = a.Lock();
     const uint8_t* pb = b.Lock();
     uint8_t* out = frame.Lock();
-    for (int32_t row = 0; row < frame.Height(); ++row) {
-        const size_t start = static_cast<size_t>(row) * rowBytes;
-        const uint8_t* ra = pa + start;
-        const uint8_t* rb = pb + start;
-        uint8_t* ro = out + start;
-        for (int32_t i = 0; i < used; ++i)
-            ro[i] = table[static_cast<size_t>(ra[i]) * 256 + rb[i]];
-        std::memset(ro + used, 0, static_cast<size_t>(rowBytes - used));
-    }
+    ForEachBand(frame.Height(), 32, [&](int begin, int end) {
+        for (int32_t row = begin; row < end; ++row) {
+            const size_t start = static_cast<size_t>(row) * rowBytes;
+            const uint8_t* ra = pa + start;
+            const uint8_t* rb = pb + start;
+            uint8_t* ro = out + start;
+            for (int32_t i = 0; i < used; ++i)
+                ro[i] = table[static_cast<size_t>(ra[i]) * 256 + rb[i]];
+            std::memset(ro + used, 0, static_cast<size_t>(rowBytes - used));
+        }
+    });
     frame.Unlock();
     b.Unlock();
     a.Unlock();

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "images/bands.h"
 #include "images/progress.h"
 #include "images/raster_image.h"
 #include "mesh/mesh_defs.h"
@@ -21,38 +22,74 @@ bool VectorLinesWanted = true;
 
 using Resampler = bool (*)(const double*, const double*, int, const double*, double*, int);
 
-// Everything the passes need besides the pictures, taken once per warp.
+// What the warp needs besides the pictures and the line work, taken once.
 struct WarpWork {
     std::vector<double> Positions;  // 0, 1, 2, ...: pixel centres
     std::vector<double> Edges;      // 0.0, 0.5, 1.5, ...: left edges, the first at the centre
     std::vector<double> Curve;      // one grid line resampled at the pixel positions
-    std::vector<double> Map;        // one scanline's map, one longer than a line
-    std::vector<double> Inv;        // its inverse
     std::vector<double> SampleX;    // the nodes of one grid line
     std::vector<double> SampleY;
-
-    std::optional<WarpLineWork> Lines;  // with the vector line routine
+    int Longest, Nodes;
+    bool Vector;
 
     WarpWork(int longest, int nodes, bool vector)
-        : Positions(longest), Edges(longest), Curve(longest), Map(longest + 1),
-          Inv(longest + 1), SampleX(nodes), SampleY(nodes)
+        : Positions(longest), Edges(longest), Curve(longest), SampleX(nodes), SampleY(nodes),
+          Longest(longest), Nodes(nodes), Vector(vector)
     {
-        if (vector)
-            Lines.emplace(longest);
         for (int k = 0; k < longest; ++k) {
             Positions[k] = k;
             Edges[k] = k == 0 ? 0.0 : k - 0.5;
         }
     }
+};
 
-    // A line whose map cannot be resampled keeps the map of the line before;
-    // the first line of a pass starts from the plain scaling instead.
+// The work space of one band of lines.
+struct LineWork {
+    std::vector<double> Map;  // one scanline's map, one longer than a line
+    std::vector<double> Inv;  // its inverse
+    std::vector<double> SampleX;
+    std::vector<double> SampleY;
+    std::optional<WarpLineWork> Lines;  // with the vector line routine
+    int MapOf = -2;                     // the line whose map Map holds (-1 plain)
+
+    explicit LineWork(const WarpWork& w)
+        : Map(w.Longest + 1), Inv(w.Longest + 1), SampleX(w.Nodes), SampleY(w.Nodes)
+    {
+        if (w.Vector)
+            Lines.emplace(w.Longest);
+    }
+
+    // The first line of a pass whose map cannot be resampled starts from the
+    // plain scaling.
     void PlainMap(int sourceLength, int targetLength)
     {
         for (int k = 0; k <= sourceLength; ++k)
             Map[k] = StoreReal48(static_cast<double>(k) * targetLength / sourceLength - 0.5);
     }
 };
+
+// A line whose map cannot be resampled keeps the map of the line before it.
+// So that a band can start anywhere, the lines are checked first, here on
+// the calling thread: entry k is the line whose map line k uses (-1: the
+// plain scaling). Linear's message for each refused line is shown here too,
+// never from a worker. samples(k, x) fills the sample positions of line k.
+template <class Samples>
+std::vector<int> MapSources(int lines, int nodes, const double* edges, int length, bool linear,
+                            const Samples& samples)
+{
+    std::vector<int> from(lines);
+    std::vector<double> x(nodes);
+    int last = -1;
+    for (int k = 0; k < lines; ++k) {
+        samples(k, x.data());
+        if (ResampleRangeValid(x.data(), nodes, edges, length))
+            last = k;
+        else if (linear)
+            ShowLinearRangeError();
+        from[k] = last;
+    }
+    return from;
+}
 
 // Progress over both passes, 0..50 and 50..100, between Begin and End (also
 // when the warp ends by an exception). The percentage is taken from the
@@ -140,7 +177,7 @@ struct ColumnPicture {
 
 // One contiguous source line into target pixels step bytes apart.
 void ResampleLine(const uint8_t* source, int m, int n, const double* map, uint8_t* target,
-                  ptrdiff_t step, WarpWork& w)
+                  ptrdiff_t step, LineWork& w)
 {
     if (w.Lines)
         ResampleLineVector(source, m, n, map, target, step, *w.Lines);
@@ -148,50 +185,93 @@ void ResampleLine(const uint8_t* source, int m, int n, const double* map, uint8_
         ResampleScanline(source, m, 3, n, step, map, target, w.Inv.data());
 }
 
-// Pass 1: every source row, top to bottom, into the same row of mid.
+// Lines per band: enough to keep the workers' overhead small, few enough to
+// share the lines out evenly.
+constexpr int kBandLines = 16;
+
+// Pass 1: every source row into the same row of mid, in bands of rows.
 void HorizontalPass(const RasterImage& src, const TMeshDefsData& columnCurves,
-                    Resampler resample, WarpWork& w, ColumnPicture& mid, WarpProgress& progress)
+                    Resampler resample, const WarpWork& w, ColumnPicture& mid,
+                    WarpProgress& progress)
 {
     const int ws = src.Width();
     const int hs = src.Height();
     const int wd = mid.Width;
     const int cols = columnCurves.Cols;
+    const auto rowSamples = [&](int y, double* x) {
+        std::copy_n(&columnCurves.X[static_cast<size_t>(y) * cols], cols, x);
+    };
+    const std::vector<int> from = MapSources(hs, cols, w.Edges.data(), ws, resample == Linear,
+                                             rowSamples);
     const uint8_t* srcTop = src.Lock() + static_cast<ptrdiff_t>(hs - 1) * src.RowBytes;
-    w.PlainMap(ws, wd);
-    for (int y = 0; y < hs; ++y) {
-        const size_t at = static_cast<size_t>(y) * cols;
-        resample(&columnCurves.X[at], &columnCurves.Y[at], cols, w.Edges.data(), w.Map.data(), ws);
-        w.Map[0] = -0.5;  // the outer edges of the line stay on the outer edges
-        w.Map[ws] = wd - 0.5;
-        ResampleLine(srcTop - static_cast<ptrdiff_t>(y) * src.RowBytes, ws, wd, w.Map.data(),
-                     mid.Column(0) + 3 * y, mid.ColumnBytes(), w);
-        progress.RowDone(y, hs);
-    }
+    LineProgress lines([&](int done) { progress.RowDone(done - 1, hs); });
+    ForEachBand(hs, kBandLines, [&](int begin, int end) {
+        LineWork band(w);
+        for (int y = begin; y < end; ++y) {
+            if (band.MapOf != from[y]) {
+                band.MapOf = from[y];
+                if (from[y] < 0) {
+                    band.PlainMap(ws, wd);
+                } else {
+                    const size_t at = static_cast<size_t>(from[y]) * cols;
+                    resample(&columnCurves.X[at], &columnCurves.Y[at], cols, w.Edges.data(),
+                             band.Map.data(), ws);
+                    band.Map[0] = -0.5;  // the outer edges of the line stay on the outer edges
+                    band.Map[ws] = wd - 0.5;
+                }
+            }
+            ResampleLine(srcTop - static_cast<ptrdiff_t>(y) * src.RowBytes, ws, wd,
+                         band.Map.data(), mid.Column(0) + 3 * y, mid.ColumnBytes(), band);
+            lines.LineDone();
+        }
+    });
+    lines.ReportUpTo(hs);
     src.Unlock();
 }
 
-// Pass 2: every column of mid, left to right, into the same column of dst.
+// Pass 2: every column of mid into the same column of dst, in bands of
+// columns.
 void VerticalPass(ColumnPicture& mid, const TMeshDefsData& rowCurves, Resampler resample,
-                  WarpWork& w, RasterImage& dst, WarpProgress& progress)
+                  const WarpWork& w, RasterImage& dst, WarpProgress& progress)
 {
     const int hs = mid.Height;
     const int wd = dst.Width();
     const int hd = dst.Height();
     const int rows = rowCurves.Rows;
+    const auto columnSamples = [&](int x, double* out) {
+        for (int j = 0; j < rows; ++j)
+            out[j] = rowCurves.X[rowCurves.Index(x, j)];
+    };
+    const std::vector<int> from = MapSources(wd, rows, w.Edges.data(), hs, resample == Linear,
+                                             columnSamples);
     uint8_t* dstTop = dst.Lock() + static_cast<ptrdiff_t>(hd - 1) * dst.RowBytes;
-    w.PlainMap(hs, hd);
-    for (int x = 0; x < wd; ++x) {
-        for (int j = 0; j < rows; ++j) {
-            w.SampleX[j] = rowCurves.X[rowCurves.Index(x, j)];
-            w.SampleY[j] = rowCurves.Y[rowCurves.Index(x, j)];
+    LineProgress lines([&](int done) { progress.ColumnDone(done - 1, wd); });
+    // Neighbouring bands share the cache lines of the destination rows at
+    // their edges: wider bands than in pass 1.
+    ForEachBand(wd, 4 * kBandLines, [&](int begin, int end) {
+        LineWork band(w);
+        for (int x = begin; x < end; ++x) {
+            if (band.MapOf != from[x]) {
+                band.MapOf = from[x];
+                if (from[x] < 0) {
+                    band.PlainMap(hs, hd);
+                } else {
+                    for (int j = 0; j < rows; ++j) {
+                        band.SampleX[j] = rowCurves.X[rowCurves.Index(from[x], j)];
+                        band.SampleY[j] = rowCurves.Y[rowCurves.Index(from[x], j)];
+                    }
+                    resample(band.SampleX.data(), band.SampleY.data(), rows, w.Edges.data(),
+                             band.Map.data(), hs);
+                    band.Map[0] = -0.5;
+                    band.Map[hs] = hd - 0.5;
+                }
+            }
+            ResampleLine(mid.Column(x), hs, hd, band.Map.data(), dstTop + 3 * x,
+                         -static_cast<ptrdiff_t>(dst.RowBytes), band);
+            lines.LineDone();
         }
-        resample(w.SampleX.data(), w.SampleY.data(), rows, w.Edges.data(), w.Map.data(), hs);
-        w.Map[0] = -0.5;
-        w.Map[hs] = hd - 0.5;
-        ResampleLine(mid.Column(x), hs, hd, w.Map.data(), dstTop + 3 * x,
-                     -static_cast<ptrdiff_t>(dst.RowBytes), w);
-        progress.ColumnDone(x, wd);
-    }
+    });
+    lines.ReportUpTo(wd);
     dst.Unlock();
 }
 }  // namespace

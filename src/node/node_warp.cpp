@@ -1,9 +1,12 @@
 #include "node/node_warp.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
+#include "images/bands.h"
 #include "images/error_box.h"
 #include "images/progress.h"
 #include "node/node_basis.h"
@@ -163,12 +166,18 @@ NodeWarpStatus LUBackSubstitute(const NodeMatrix& a, int n, const NodePivots& pi
 
 namespace {
 
-// Everything one warp needs, of fixed size, so that the warp allocates nothing.
+// Everything one warp needs, of fixed size, so that the warp allocates nothing
+// but its bands' rows.
 struct Workspace {
     NodeMatrix M;
     NodeVector Bx, By;
     NodePivots Pivots;
-    double Dx[kMaxNodes], Dy[kMaxNodes], R2[kMaxNodes], Dy2[kMaxNodes];
+    double Dx[kMaxNodes], Dy[kMaxNodes], R2[kMaxNodes];
+};
+
+// What a band needs for one row at a time.
+struct RowWork {
+    double Dy2[kMaxNodes];
     double Qx[kNodeWarpRun], Qy[kNodeWarpRun];
 };
 
@@ -272,31 +281,53 @@ NodeWarpStatus RunWarp(const RasterImage& source, const TNodeDefsData& S, const 
     nodes.Kx = ow > 1 ? static_cast<double>(sw - 1) / (ow - 1) : 0.0;
     const double ky = oh > 1 ? static_cast<double>(sh - 1) / (oh - 1) : 0.0;
 
+    // Rows are numbered as they are stored, bottom first: the order in which
+    // the warp goes through them. A row that fails stays black, like every
+    // row after it; the bands skip rows past the first failure found.
     const uint8_t* src = source.Lock();
+    std::atomic<int> firstFailed{oh};
+    std::vector<NodeWarpStatus> rowStatus(static_cast<size_t>(oh), NodeWarpStatus::Ok);
     float accumulated = 0.0f;
-    for (int v = oh - 1; v >= 0; --v) {
-        const double py = v * ky;
-        for (int j = 0; j < n; ++j) {
-            const double dy = py - w.Dy[j];
-            w.Dy2[j] = dy * dy;
-        }
-        uint8_t* row = out + static_cast<ptrdiff_t>(oh - 1 - v) * output.RowBytes;
-        NodeWarpFlags flags;
-        for (int u0 = 0; u0 < ow; u0 += kNodeWarpRun) {
-            const int count = ow - u0 < kNodeWarpRun ? ow - u0 : kNodeWarpRun;
-            NodeWarpSamplePositions(nodes, w.Dy2, py, u0, count, w.Qx, w.Qy, flags);
-            if (flags.Undefined || flags.Overflow) {
-                // This row stays black like every row after it.
-                std::memset(row, 0, static_cast<size_t>(output.RowBytes));
-                st = flags.Undefined ? NodeWarpStatus::ZeroBasis : NodeWarpStatus::Overflow;
-                break;
-            }
-            NodeWarpSamples(src, source.RowBytes, sw, sh, w.Qx, w.Qy, count, row + 3 * u0);
-        }
-        if (st != NodeWarpStatus::Ok)
-            break;
+    LineProgress progress([&](int) {
         accumulated += 100.0f / static_cast<float>(oh);
         SetProgress(static_cast<int>(std::nearbyint(accumulated)));
+    });
+    ForEachBand(oh, 4, [&](int begin, int end) {
+        RowWork rw;
+        for (int i = begin; i < end; ++i) {
+            if (i > firstFailed.load(std::memory_order_relaxed))
+                return;
+            const int v = oh - 1 - i;
+            const double py = v * ky;
+            for (int j = 0; j < n; ++j) {
+                const double dy = py - w.Dy[j];
+                rw.Dy2[j] = dy * dy;
+            }
+            uint8_t* row = out + static_cast<ptrdiff_t>(i) * output.RowBytes;
+            NodeWarpFlags flags;
+            for (int u0 = 0; u0 < ow; u0 += kNodeWarpRun) {
+                const int count = ow - u0 < kNodeWarpRun ? ow - u0 : kNodeWarpRun;
+                NodeWarpSamplePositions(nodes, rw.Dy2, py, u0, count, rw.Qx, rw.Qy, flags);
+                if (flags.Undefined || flags.Overflow)
+                    break;
+                NodeWarpSamples(src, source.RowBytes, sw, sh, rw.Qx, rw.Qy, count, row + 3 * u0);
+            }
+            if (flags.Undefined || flags.Overflow) {
+                rowStatus[i] = flags.Undefined ? NodeWarpStatus::ZeroBasis : NodeWarpStatus::Overflow;
+                int known = firstFailed.load();
+                while (i < known && !firstFailed.compare_exchange_weak(known, i)) {
+                }
+                return;
+            }
+            progress.LineDone(firstFailed.load(std::memory_order_relaxed));
+        }
+    });
+    const int failed = firstFailed.load();
+    progress.ReportUpTo(failed);
+    if (failed < oh) {
+        std::memset(out + static_cast<ptrdiff_t>(failed) * output.RowBytes, 0,
+                    static_cast<size_t>(oh - failed) * output.RowBytes);
+        st = rowStatus[failed];
     }
     source.Unlock();
     output.Unlock();

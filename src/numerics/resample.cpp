@@ -233,6 +233,17 @@ bool SamplesStrictlyOrdered(const double* xIn, int nIn, int dir)
 }
 }  // namespace
 
+bool ResampleRangeValid(const double* xIn, int nIn, const double* xOut, int nOut)
+{
+    int dir = 1;
+    return nOut <= 0 || OutputsInRange(xIn, nIn, xOut, nOut, dir);
+}
+
+void ShowLinearRangeError()
+{
+    ShowErrorBox(4, "Linear: Output X-coord out of range of input");
+}
+
 bool Linear(const double* xIn, const double* yIn, int nIn,
             const double* xOut, double* yOut, int nOut)
 {
@@ -240,7 +251,7 @@ bool Linear(const double* xIn, const double* yIn, int nIn,
         return false;
     int dir = 1;
     if (!OutputsInRange(xIn, nIn, xOut, nOut, dir)) {
-        ShowErrorBox(4, "Linear: Output X-coord out of range of input");
+        ShowLinearRangeError();
         return true;
     }
     LinearPiece piece;

@@ -26,3 +26,12 @@ bool Linear(const double* xIn, const double* yIn, int nIn,
 // takes the sample value at the start of its interval instead.
 bool CatmullRom(const double* xIn, const double* yIn, int nIn,
                 const double* xOut, double* yOut, int nOut);
+
+// False exactly when Linear and CatmullRom refuse these positions (and leave
+// yOut untouched): fewer than 2 samples, or the first or the last output
+// outside the input range. Lets the warps find the refused lines before
+// their worker threads start.
+bool ResampleRangeValid(const double* xIn, int nIn, const double* xOut, int nOut);
+
+// The message Linear shows when it refuses its positions.
+void ShowLinearRangeError();
