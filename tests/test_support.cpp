@@ -8,10 +8,31 @@
 #include <random>
 #include <sys/wait.h>
 
+#include <gtest/gtest.h>
+#include <tbb/global_control.h>
+#include <tbb/task_arena.h>
+
 ErrorCapture::ErrorCapture()
 {
-    PreviousError = SetErrorBoxHook([this](const ErrorBoxMessage& m) { Messages.push_back(m); });
-    PreviousBeep = SetBeepHook([this] { ++Beeps; });
+    PreviousError = SetErrorBoxHook([this](const ErrorBoxMessage& m) {
+        Messages.push_back(m);
+        OffThread += std::this_thread::get_id() != Owner;
+    });
+    PreviousBeep = SetBeepHook([this] {
+        ++Beeps;
+        OffThread += std::this_thread::get_id() != Owner;
+    });
+}
+
+void WithThreads(int threads, const std::function<void()>& f)
+{
+    tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
+                              static_cast<size_t>(threads));
+    tbb::task_arena arena(threads);
+    arena.execute([&] {
+        ASSERT_EQ(tbb::this_task_arena::max_concurrency(), threads);
+        f();
+    });
 }
 
 ErrorCapture::~ErrorCapture()

@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "images/error_box.h"
+#include "images/progress.h"
 
 // Records every error box shown while it lives (nothing reaches stderr).
 class ErrorCapture {
@@ -16,6 +19,7 @@ public:
     ~ErrorCapture();
     std::vector<ErrorBoxMessage> Messages;
     int Beeps = 0;
+    int OffThread = 0;  // messages and beeps from another thread than the capture's
     size_t Count() const { return Messages.size(); }
     // Text of the last message, "" when none.
     std::string LastText() const { return Messages.empty() ? "" : Messages.back().Text; }
@@ -23,7 +27,29 @@ public:
 private:
     ErrorBoxHook PreviousError;
     BeepHook PreviousBeep;
+    std::thread::id Owner = std::this_thread::get_id();
 };
+
+// Records the progress display while it lives: every value shown, and the
+// calls made from another thread than the log's.
+class ProgressLog : public ProgressDisplay {
+public:
+    ProgressLog() : Previous(SetProgressDisplay(this)) {}
+    ~ProgressLog() override { SetProgressDisplay(Previous); }
+    void ProgressBegun() override { Count(); ++Begun; }
+    void ProgressChanged(int percent) override { Count(); Values.push_back(percent); }
+    void ProgressEnded() override { Count(); ++Ended; }
+    std::vector<int> Values;
+    int Begun = 0, Ended = 0, OffThread = 0;
+private:
+    void Count() { OffThread += std::this_thread::get_id() != Owner; }
+    ProgressDisplay* Previous;
+    std::thread::id Owner = std::this_thread::get_id();
+};
+
+// Runs f with oneTBB on exactly threads threads (an arena of that many slots
+// under a matching limit, also beyond the number of cores).
+void WithThreads(int threads, const std::function<void()>& f);
 
 // A fresh folder under the system temp folder, removed with its contents.
 class TempDir {

@@ -188,6 +188,7 @@ void ResampleLine(const uint8_t* source, int m, int n, const double* map, uint8_
 // Lines per band: enough to keep the workers' overhead small, few enough to
 // share the lines out evenly.
 constexpr int kBandLines = 16;
+int BandLines = kBandLines;
 
 // Pass 1: every source row into the same row of mid, in bands of rows.
 void HorizontalPass(const RasterImage& src, const TMeshDefsData& columnCurves,
@@ -205,7 +206,7 @@ void HorizontalPass(const RasterImage& src, const TMeshDefsData& columnCurves,
                                              rowSamples);
     const uint8_t* srcTop = src.Lock() + static_cast<ptrdiff_t>(hs - 1) * src.RowBytes;
     LineProgress lines([&](int done) { progress.RowDone(done - 1, hs); });
-    ForEachBand(hs, kBandLines, [&](int begin, int end) {
+    ForEachBand(hs, BandLines, [&](int begin, int end) {
         LineWork band(w);
         for (int y = begin; y < end; ++y) {
             if (band.MapOf != from[y]) {
@@ -248,7 +249,7 @@ void VerticalPass(ColumnPicture& mid, const TMeshDefsData& rowCurves, Resampler 
     LineProgress lines([&](int done) { progress.ColumnDone(done - 1, wd); });
     // Neighbouring bands share the cache lines of the destination rows at
     // their edges: wider bands than in pass 1.
-    ForEachBand(wd, 4 * kBandLines, [&](int begin, int end) {
+    ForEachBand(wd, BandLines == kBandLines ? 4 * kBandLines : BandLines, [&](int begin, int end) {
         LineWork band(w);
         for (int x = begin; x < end; ++x) {
             if (band.MapOf != from[x]) {
@@ -277,6 +278,8 @@ void VerticalPass(ColumnPicture& mid, const TMeshDefsData& rowCurves, Resampler 
 }  // namespace
 
 void SetVectorWarp(bool on) { VectorLinesWanted = on; }
+
+void SetWarpBandLines(int lines) { BandLines = lines > 0 ? lines : kBandLines; }
 
 void TwoPassWarp(const RasterImage& src, const TMeshDefsData& srcMesh,
                  const TMeshDefsData& dstMesh, int method, RasterImage& dst)

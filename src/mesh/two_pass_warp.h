@@ -30,6 +30,10 @@ void TwoPassWarp(const RasterImage& src, const TMeshDefsData& srcMesh,
 // and benchmarks that compare the two.
 void SetVectorWarp(bool on);
 
+// Lines per band of the worker threads (0: the usual). Any value gives the
+// same bytes; tests make every line a band of its own, or one band of all.
+void SetWarpBandLines(int lines);
+
 // Resamples one line of 24-bit pixels. source and target address the first
 // pixel (leftmost of a row, topmost of a column); the steps are the signed
 // byte distances between neighbours (3 along a row, minus the row size down
