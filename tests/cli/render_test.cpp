@@ -314,3 +314,43 @@ TEST(RenderTool, PngSequenceHoldsTheFramesAndReadsBackInFfmpeg)
     EXPECT_EQ(err, "Error: Save to this file type in not supported.\n");
     EXPECT_TRUE(fs::is_empty(out3.Path()));
 }
+
+TEST(RenderTool, ThreadsOptionGivesTheSameFilesForOneTwoAndEightThreads)
+{
+    for (const char* project : {"demo_mesh.prj", "demo_node.prj"}) {
+        SCOPED_TRACE(project);
+        std::vector<std::vector<uint8_t>> first;
+        TempDir kept;
+        for (const char* threads : {"1", "2", "8"}) {
+            TempDir fresh;
+            const TempDir& out = first.empty() ? kept : fresh;
+            std::string err;
+            ASSERT_EQ(Render(out.Path().string(),
+                             Q(DataDir() + "/" + project) +
+                                 " --type tga --frames 2-5 --size 331x207 --prefix f --threads " +
+                                 threads,
+                             &err),
+                      0) << err;
+            const std::vector<std::string> names = FilesIn(out.Path());
+            ASSERT_EQ(names, (std::vector<std::string>{"f2.TGA", "f3.TGA", "f4.TGA", "f5.TGA"}));
+            std::vector<std::vector<uint8_t>> files;
+            for (const std::string& name : names)
+                files.push_back(ReadAll(out.File(name)));
+            if (first.empty())
+                first = files;
+            else
+                EXPECT_TRUE(files == first) << threads << " threads";
+        }
+        // The frames are pictures netpbm reads, and they differ from each other.
+        ASSERT_EQ(first.size(), 4u);
+        EXPECT_NE(first[0], first[3]);
+        EXPECT_EQ(Tool("tgatoppm " + Q(kept.File("f3.TGA"))).substr(0, 15), "P6\n331 207\n255\n");
+    }
+    std::string err;
+    for (const char* bad : {"0", "x", "-2", "257"}) {
+        EXPECT_EQ(Render(".", Q(DataDir() + "/demo_mesh.prj") + " --threads " + bad, &err), 2) << bad;
+        EXPECT_NE(err.find("--threads needs a number of threads from 1 to 256"), std::string::npos)
+            << err;
+    }
+}
+

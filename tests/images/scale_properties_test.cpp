@@ -5,6 +5,7 @@
 #include "images/display_scale.h"
 #include "images/render_view.h"
 #include "scale_test_util.h"
+#include "test_support.h"
 
 namespace {
 
@@ -68,6 +69,33 @@ TEST(DisplayScalers, ScalingLeavesNoTargetPixelUnwritten)
             s.fn(src, dst);
             const auto bytes = PixelBytes(dst);
             EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 200), static_cast<long>(bytes.size())) << s.name;
+        }
+}
+
+TEST(DisplayScalers, SameBytesOnOneTwoAndEightThreadsWithAndWithoutVectors)
+{
+    // Both reduce (the fused path), both enlarge, one of each, one equal.
+    const int sizes[][4] = {{640, 480, 211, 157}, {90, 70, 700, 333},
+                            {300, 40, 170, 400}, {123, 300, 123, 77}, {500, 91, 37, 91}};
+    for (const auto& s : kScalers)
+        for (const auto& size : sizes) {
+            const RasterImage src = RandomPicture(size[0], size[1], 5);
+            std::vector<uint8_t> first;
+            for (bool vector : {true, false})
+                for (int threads : {1, 2, 8}) {
+                    SetVectorScaling(vector);
+                    WithThreads(threads, [&] {
+                        RasterImage dst = Blank(size[2], size[3]);
+                        s.fn(src, dst);
+                        if (first.empty())
+                            first = PixelBytes(dst);
+                        else
+                            EXPECT_EQ(PixelBytes(dst), first)
+                                << s.name << " " << size[0] << "x" << size[1] << " -> " << size[2]
+                                << "x" << size[3] << " threads " << threads;
+                    });
+                }
+            SetVectorScaling(true);
         }
 }
 

@@ -571,6 +571,79 @@ TEST(NodeWarp, OverflowPartWayKeepsTheRowsDoneAndBlacksTheRest)
     EXPECT_LT(progress.Last, 100);
 }
 
+TEST(NodeWarp, SameBytesProgressAndMessagesOnOneTwoAndEightThreads)
+{
+    RasterImage src = NoisePicture(211, 157, 3);
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> ux(0, 210), uy(0, 156), jit(-9, 9);
+    std::vector<NodePoint> s, d;
+    for (int i = 0; i < 20; ++i) {
+        const double x = ux(rng), y = uy(rng);
+        s.push_back({x, y});
+        d.push_back({std::clamp(x + jit(rng), 0.0, 210.0), std::clamp(y + jit(rng), 0.0, 156.0)});
+    }
+    TNodeDefsData S = Nodes(s), D = Nodes(d);
+    const struct {
+        double Mi;
+        uint8_t Mode;
+    } cases[] = {{-1.0, 1}, {-0.5, 2}, {0.5, 0}, {1.0, 1}, {1.7, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "mi " << c.Mi);
+        WarpParams params(c.Mode, 25.0, c.Mi);
+        TNodeDefsData& radiiFrom = c.Mode == 2 ? D : S;
+        radiiFrom.ComputeRadii(c.Mode);
+        RasterImage first;
+        first.Init(263, 190);
+        std::vector<int> firstProgress;
+        for (int threads : {1, 2, 8})
+            WithThreads(threads, [&] {
+                RasterImage out;
+                out.Init(263, 190);
+                ErrorCapture errors;
+                ProgressLog progress;
+                ASSERT_EQ(NodeWarp(src, S, D, out, radiiFrom.Radii), NodeWarpStatus::Ok);
+                EXPECT_EQ(errors.Count(), 0u);
+                EXPECT_EQ(progress.OffThread, 0);
+                if (threads == 1) {
+                    std::memcpy(first.Lock(), out.Lock(), static_cast<size_t>(out.ImageSize));
+                    firstProgress = progress.Values;
+                    EXPECT_EQ(progress.Values.back(), 100);
+                } else {
+                    EXPECT_TRUE(SamePixels(out, first)) << threads;
+                    EXPECT_EQ(progress.Values, firstProgress);
+                }
+            });
+        EXPECT_FALSE(AllBlack(first));
+    }
+
+    // A warp that overflows part way keeps the same rows on any number of
+    // threads, and its one message and beep come from the calling thread.
+    RasterImage gradient = GradientPicture(60, 200);
+    TNodeDefsData corner = Nodes({{2, 197}, {4, 198}});
+    WarpParams params(0, 1.0, 10.0);
+    RasterImage first;
+    first.Init(60, 200);
+    for (int threads : {1, 2, 8})
+        WithThreads(threads, [&] {
+            RasterImage out;
+            out.Init(60, 200);
+            ErrorCapture errors;
+            ProgressLog progress;
+            ASSERT_EQ(NodeWarp(gradient, corner, corner, out, corner.Radii), NodeWarpStatus::Overflow);
+            EXPECT_EQ(errors.Count(), 1u);
+            EXPECT_EQ(errors.Beeps, 1);
+            EXPECT_EQ(errors.OffThread, 0);
+            EXPECT_EQ(progress.OffThread, 0);
+            EXPECT_EQ(progress.Ended, 1);
+            if (threads == 1)
+                std::memcpy(first.Lock(), out.Lock(), static_cast<size_t>(out.ImageSize));
+            else
+                EXPECT_TRUE(SamePixels(out, first)) << threads;
+        });
+    EXPECT_FALSE(AllBlack(first, 150, 199));
+    EXPECT_TRUE(AllBlack(first, 0, 110));
+}
+
 TEST(NodeWarp, ProgressRunsOncePerWarpToOneHundred)
 {
     RasterImage src = NoisePicture(30, 30, 1);
