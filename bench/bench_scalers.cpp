@@ -1,11 +1,11 @@
 // Throughput of the display scalers in megapixels of output per second:
-// a large picture reduced to a screen, and a small one enlarged to full HD.
-// The scalers run on the calling thread, so the CPU time reported is the
-// whole cost even while other work shares the machine.
+// a large picture reduced to a screen, and a small one enlarged to full HD,
+// on 1 and 2 threads (wall-clock time).
 #include <benchmark/benchmark.h>
 
 
 #include "bench_support.h"
+#include "bench_threads.h"
 #include "images/display_scale.h"
 
 namespace {
@@ -16,11 +16,13 @@ void Run(benchmark::State& state)
     const RasterImage src = NoisePicture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 42);
     RasterImage dst;
     dst.Init(static_cast<int>(state.range(2)), static_cast<int>(state.range(3)));
-    for (auto _ : state) {
-        Scale(src, dst);
-        benchmark::DoNotOptimize(dst.Lock());
-        benchmark::ClobberMemory();
-    }
+    OnThreads(state, static_cast<int>(state.range(4)), [&] {
+        for (auto _ : state) {
+            Scale(src, dst);
+            benchmark::DoNotOptimize(dst.Lock());
+            benchmark::ClobberMemory();
+        }
+    });
     const double outPixels = static_cast<double>(dst.Width()) * dst.Height();
     ReportMegapixels(state, outPixels);
 }
@@ -36,12 +38,15 @@ void RunPlain(benchmark::State& state)
 
 void Sizes(benchmark::internal::Benchmark* b)
 {
-    b->Args({4096, 4096, 1280, 800})->Args({640, 480, 1920, 1080})->Unit(benchmark::kMillisecond);
+    b->ArgsProduct({{4096}, {4096}, {1280}, {800}, {1, 2}})
+        ->ArgsProduct({{640}, {480}, {1920}, {1080}, {1, 2}})
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
 }
 
 void Reducing(benchmark::internal::Benchmark* b)
 {
-    b->Args({4096, 4096, 1280, 800})->Unit(benchmark::kMillisecond);
+    b->Args({4096, 4096, 1280, 800, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "images/error_box.h"
 #include "images/progress.h"
 #include "node/node_basis.h"
+#include "node/node_warp_fast.h"
 #include "node/node_warp_rows.h"
 #include "numerics/real48.h"
 
@@ -173,13 +174,72 @@ struct Workspace {
     NodeVector Bx, By;
     NodePivots Pivots;
     double Dx[kMaxNodes], Dy[kMaxNodes], R2[kMaxNodes];
+    NodeWarpFast Fast;
 };
 
 // What a band needs for one row at a time.
 struct RowWork {
     double Dy2[kMaxNodes];
-    double Qx[kNodeWarpRun], Qy[kNodeWarpRun];
+    double Cd[kMaxNodes];  // (py - Dy)^2 + r^2 for the fast evaluation
+    float C[kMaxNodes];    // and as a float
+    double Qx[kNodeWarpRun], Qy[kNodeWarpRun], Err[kNodeWarpRun];
+    uint8_t Safe[kNodeWarpRun];
+    int PlainRuns = 0;  // runs of the fast way that went the plain way
+    int FastRows = 0;   // rows of this band tried the fast way
 };
+
+// One row the plain way; stops at the first run whose flags are set.
+void PlainRow(const NodeWarpNodes& nodes, const RasterImage& source, const uint8_t* src, double py,
+              int ow, RowWork& rw, uint8_t* row, NodeWarpFlags& flags)
+{
+    for (int u0 = 0; u0 < ow; u0 += kNodeWarpRun) {
+        const int count = ow - u0 < kNodeWarpRun ? ow - u0 : kNodeWarpRun;
+        NodeWarpSamplePositions(nodes, rw.Dy2, py, u0, count, rw.Qx, rw.Qy, flags);
+        if (flags.Undefined || flags.Overflow)
+            return;
+        NodeWarpSamples(src, source.RowBytes, source.Width(), source.Height(), rw.Qx, rw.Qy,
+                        count, row + 3 * u0);
+    }
+}
+
+// One row the fast way: every pixel from the fast positions where the bound
+// shows that the plain positions give the same bytes, the others again from
+// the plain positions.
+void FastRow(const NodeWarpNodes& nodes, const NodeWarpFast& fast, const RasterImage& source,
+             const uint8_t* src, double py, const double* r2, int ow, RowWork& rw, uint8_t* row,
+             NodeWarpFlags& flags)
+{
+    const int sw = source.Width();
+    const int sh = source.Height();
+    for (int j = 0; j < nodes.N; ++j) {
+        rw.Cd[j] = rw.Dy2[j] + r2[j];
+        rw.C[j] = static_cast<float>(rw.Cd[j]);
+    }
+    for (int u0 = 0; u0 < ow; u0 += kNodeWarpRun) {
+        const int count = ow - u0 < kNodeWarpRun ? ow - u0 : kNodeWarpRun;
+        NodeWarpFastPositions(fast, rw.C, rw.Cd, py, u0, count, rw.Qx, rw.Qy, rw.Err);
+        NodeWarpSafeSamples(src, source.RowBytes, sw, sh, rw.Qx, rw.Qy, rw.Err, count, rw.Safe);
+        int unsafe = 0;
+        for (int k = 0; k < count; ++k)
+            unsafe += !rw.Safe[k];
+        if (4 * unsafe > count) {
+            // A bound too wide for this run (weights that cancel): the whole
+            // run the plain way, which is cheaper than one pixel at a time.
+            NodeWarpSamplePositions(nodes, rw.Dy2, py, u0, count, rw.Qx, rw.Qy, flags);
+            NodeWarpSamples(src, source.RowBytes, sw, sh, rw.Qx, rw.Qy, count, row + 3 * u0);
+            ++rw.PlainRuns;
+            continue;
+        }
+        NodeWarpSamples(src, source.RowBytes, sw, sh, rw.Qx, rw.Qy, count, row + 3 * u0);
+        for (int k = 0; k < count; ++k) {
+            if (rw.Safe[k])
+                continue;
+            double qx, qy;
+            NodeWarpSamplePositions(nodes, rw.Dy2, py, u0 + k, 1, &qx, &qy, flags);
+            NodeWarpSamples(src, source.RowBytes, sw, sh, &qx, &qy, 1, row + 3 * (u0 + k));
+        }
+    }
+}
 
 bool NodesFit(const TNodeDefsData& nodes, int n)
 {
@@ -281,6 +341,9 @@ NodeWarpStatus RunWarp(const RasterImage& source, const TNodeDefsData& S, const 
     nodes.Kx = ow > 1 ? static_cast<double>(sw - 1) / (ow - 1) : 0.0;
     const double ky = oh > 1 ? static_cast<double>(sh - 1) / (oh - 1) : 0.0;
 
+    NodeWarpFast& fast = w.Fast;
+    PrepareNodeWarpFast(nodes, ow, sw, sh, fast);
+
     // Rows are numbered as they are stored, bottom first: the order in which
     // the warp goes through them. A row that fails stays black, like every
     // row after it; the bands skip rows past the first failure found.
@@ -305,13 +368,14 @@ NodeWarpStatus RunWarp(const RasterImage& source, const TNodeDefsData& S, const 
             }
             uint8_t* row = out + static_cast<ptrdiff_t>(i) * output.RowBytes;
             NodeWarpFlags flags;
-            for (int u0 = 0; u0 < ow; u0 += kNodeWarpRun) {
-                const int count = ow - u0 < kNodeWarpRun ? ow - u0 : kNodeWarpRun;
-                NodeWarpSamplePositions(nodes, rw.Dy2, py, u0, count, rw.Qx, rw.Qy, flags);
-                if (flags.Undefined || flags.Overflow)
-                    break;
-                NodeWarpSamples(src, source.RowBytes, sw, sh, rw.Qx, rw.Qy, count, row + 3 * u0);
+            // A band whose fast rows keep going the plain way stops trying
+            // (only the speed depends on it, never the bytes).
+            if (fast.Usable && !(rw.FastRows >= 2 && 2 * rw.PlainRuns > rw.FastRows * ow / kNodeWarpRun)) {
+                ++rw.FastRows;
+                FastRow(nodes, fast, source, src, py, w.R2, ow, rw, row, flags);
             }
+            else
+                PlainRow(nodes, source, src, py, ow, rw, row, flags);
             if (flags.Undefined || flags.Overflow) {
                 rowStatus[i] = flags.Undefined ? NodeWarpStatus::ZeroBasis : NodeWarpStatus::Overflow;
                 int known = firstFailed.load();

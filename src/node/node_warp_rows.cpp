@@ -236,7 +236,7 @@ __attribute__((target("avx2"))) void FastGeneralRun(const NodeWarpNodes& nodes, 
 
 // Built for AVX2 and for the baseline; the loader picks what the processor has.
 // Neither clone contracts or reorders arithmetic, so both give the same bits.
-__attribute__((target_clones("avx2", "default")))
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 void PlainSamplePositions(const NodeWarpNodes& nodes, const double* dy2, double py,
                           int u0, int n, double* qx, double* qy, NodeWarpFlags& flags)
 {
