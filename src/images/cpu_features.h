@@ -13,3 +13,9 @@ inline bool CpuHasAvx2()
     static const bool has = __builtin_cpu_supports("avx2");
     return has;
 }
+
+inline bool CpuHasAvx512()
+{
+    static const bool has = __builtin_cpu_supports("avx512f");
+    return has;
+}

@@ -9,6 +9,8 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
 
+#include "images/cpu_features.h"
+
 // The bound, and why the pictures stay the same.
 //
 // Notation. u = 2^-53 (double) and f = 2^-24 (float) are the unit roundoffs;
@@ -86,12 +88,6 @@ namespace {
 using nodebasis::PowerKind;
 
 bool FastWanted = true;
-
-bool CpuHasAvx512()
-{
-    static const bool has = __builtin_cpu_supports("avx512f");
-    return has;
-}
 
 constexpr int kBlock = 8;                // nodes summed in float before the double sum
 constexpr double kRelative = 0x1.4p-20;  // K: 1.25 * 2^-20 > 2^-19.7

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstring>
 
+// GCC 12 takes the undefined pass-through operand inside the AVX-512
+// intrinsics for an uninitialised variable.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
 
 #include "images/cpu_features.h"
@@ -80,158 +83,95 @@ template <PowerKind K, bool Checked>
     flags.Overflow |= anyOverflow;
 }
 
-// The fast path for the general power, for AVX2 and when no range check is
-// needed: eight vectors of four pixels go through each step together, so that
-// the long chains of dependent operations (square root, logarithm and
-// exponential with their polynomials) of thirty-two pixels overlap instead of
-// waiting on each other. Every pixel still goes through exactly the operations
-// of the plain loop, in the same order, each correctly rounded in double and
-// nothing fused, so the bits are the same.
+// The fast path for the general power when no range check is needed, for
+// AVX2 and for AVX-512 (node_warp_general.inc, once per instruction set).
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2 {
+using V = __m256d;
+using M = __m256d;
 constexpr int kVectors = 8;
-constexpr int kLanes = 4 * kVectors;
-
-#define QV_AVX2 __attribute__((target("avx2"), always_inline)) inline
-
-struct Pack {
-    __m256d V[kVectors];
-};
-
-#define QV_EACH _Pragma("GCC unroll 8") for (int i = 0; i < kVectors; ++i)
-
-QV_AVX2 Pack Add(const Pack& a, const Pack& b) { Pack r; QV_EACH r.V[i] = _mm256_add_pd(a.V[i], b.V[i]); return r; }
-QV_AVX2 Pack Sub(const Pack& a, const Pack& b) { Pack r; QV_EACH r.V[i] = _mm256_sub_pd(a.V[i], b.V[i]); return r; }
-QV_AVX2 Pack Mul(const Pack& a, const Pack& b) { Pack r; QV_EACH r.V[i] = _mm256_mul_pd(a.V[i], b.V[i]); return r; }
-QV_AVX2 Pack Div(const Pack& a, const Pack& b) { Pack r; QV_EACH r.V[i] = _mm256_div_pd(a.V[i], b.V[i]); return r; }
-QV_AVX2 Pack Sqrt(const Pack& a) { Pack r; QV_EACH r.V[i] = _mm256_sqrt_pd(a.V[i]); return r; }
-QV_AVX2 Pack Splat(double x) { Pack r; QV_EACH r.V[i] = _mm256_set1_pd(x); return r; }
-// mask ? a : b, lane by lane.
-QV_AVX2 Pack Select(const Pack& mask, const Pack& a, const Pack& b)
-{
-    Pack r;
-    QV_EACH r.V[i] = _mm256_blendv_pd(b.V[i], a.V[i], mask.V[i]);
-    return r;
-}
-
+[[gnu::always_inline]] inline V VAdd(V a, V b) { return _mm256_add_pd(a, b); }
+[[gnu::always_inline]] inline V VSub(V a, V b) { return _mm256_sub_pd(a, b); }
+[[gnu::always_inline]] inline V VMul(V a, V b) { return _mm256_mul_pd(a, b); }
+[[gnu::always_inline]] inline V VDiv(V a, V b) { return _mm256_div_pd(a, b); }
+[[gnu::always_inline]] inline V VSqrt(V a) { return _mm256_sqrt_pd(a); }
+[[gnu::always_inline]] inline V VSet(double x) { return _mm256_set1_pd(x); }
+[[gnu::always_inline]] inline V VLoad(const double* p) { return _mm256_load_pd(p); }
+[[gnu::always_inline]] inline void VStore(double* p, V v) { _mm256_store_pd(p, v); }
+[[gnu::always_inline]] inline M VGreater(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }
+[[gnu::always_inline]] inline V VSelect(M mask, V a, V b) { return _mm256_blendv_pd(b, a, mask); }
 // nodebasis::Round40 on each lane.
-QV_AVX2 Pack Round40(const Pack& x)
+[[gnu::always_inline]] inline V VRound40(V x)
 {
-    Pack r;
-    QV_EACH {
-        __m256i b = _mm256_castpd_si256(x.V[i]);
-        const __m256i odd = _mm256_and_si256(_mm256_srli_epi64(b, 13), _mm256_set1_epi64x(1));
-        b = _mm256_add_epi64(b, _mm256_add_epi64(_mm256_set1_epi64x(0xFFF), odd));
-        r.V[i] = _mm256_castsi256_pd(_mm256_and_si256(b, _mm256_set1_epi64x(~int64_t{0x1FFF})));
-    }
-    return r;
+    __m256i b = _mm256_castpd_si256(x);
+    const __m256i odd = _mm256_and_si256(_mm256_srli_epi64(b, 13), _mm256_set1_epi64x(1));
+    b = _mm256_add_epi64(b, _mm256_add_epi64(_mm256_set1_epi64x(0xFFF), odd));
+    return _mm256_castsi256_pd(_mm256_and_si256(b, _mm256_set1_epi64x(~int64_t{0x1FFF})));
 }
-
-// nodebasis::Log, operation for operation.
-QV_AVX2 Pack Log(const Pack& s)
+// The biased exponent as a double (plus 2^52) and the mantissa in [1, 2).
+[[gnu::always_inline]] inline void VLogSplit(V s, V& e, V& m)
 {
-    constexpr double kLn2Hi = 6.93147180369123816490e-01;
-    constexpr double kLn2Lo = 1.90821492927058770002e-10;
-    Pack e, m;
-    QV_EACH {
-        const __m256i b = _mm256_castpd_si256(s.V[i]);
-        e.V[i] = _mm256_castsi256_pd(
-            _mm256_or_si256(_mm256_srli_epi64(b, 52), _mm256_set1_epi64x(0x4330000000000000LL)));
-        m.V[i] = _mm256_castsi256_pd(
-            _mm256_or_si256(_mm256_and_si256(b, _mm256_set1_epi64x(0x000FFFFFFFFFFFFFLL)),
-                            _mm256_set1_epi64x(0x3FF0000000000000LL)));
-    }
-    // One subtraction of 2^52 + 1023 instead of two: both are exact.
-    e = Sub(e, Splat(0x1p52 + 1023.0));
-    Pack high;
-    QV_EACH high.V[i] = _mm256_cmp_pd(m.V[i], _mm256_set1_pd(1.4142135623730951), _CMP_GT_OQ);
-    const Pack k = Select(high, Add(e, Splat(1.0)), e);
-    m = Select(high, Mul(Splat(0.5), m), m);
-    const Pack f = Div(Sub(m, Splat(1.0)), Add(m, Splat(1.0)));
-    const Pack f2 = Mul(f, f);
-    Pack p = Splat(1.0 / 21.0);
-    p = Add(Mul(p, f2), Splat(1.0 / 19.0));
-    p = Add(Mul(p, f2), Splat(1.0 / 17.0));
-    p = Add(Mul(p, f2), Splat(1.0 / 15.0));
-    p = Add(Mul(p, f2), Splat(1.0 / 13.0));
-    p = Add(Mul(p, f2), Splat(1.0 / 11.0));
-    p = Add(Mul(p, f2), Splat(1.0 / 9.0));
-    p = Add(Mul(p, f2), Splat(1.0 / 7.0));
-    p = Add(Mul(p, f2), Splat(1.0 / 5.0));
-    p = Add(Mul(p, f2), Splat(1.0 / 3.0));
-    const Pack twoF = Mul(Splat(2.0), f);
-    const Pack logm = Add(twoF, Mul(Mul(twoF, f2), p));
-    return Add(Mul(k, Splat(kLn2Hi)), Add(Mul(k, Splat(kLn2Lo)), logm));
+    const __m256i b = _mm256_castpd_si256(s);
+    e = _mm256_castsi256_pd(
+        _mm256_or_si256(_mm256_srli_epi64(b, 52), _mm256_set1_epi64x(0x4330000000000000LL)));
+    m = _mm256_castsi256_pd(_mm256_or_si256(_mm256_and_si256(b, _mm256_set1_epi64x(0x000FFFFFFFFFFFFFLL)),
+                                            _mm256_set1_epi64x(0x3FF0000000000000LL)));
 }
-
-// nodebasis::Exp, operation for operation, less the clamping to +-700: under
-// InRange |mi ln s| < 80, where the clamps change nothing.
-QV_AVX2 Pack Exp(const Pack& x)
+[[gnu::always_inline]] inline V VExpScale(V t)
 {
-    constexpr double kInvLn2 = 1.44269504088896338700e+00;
-    constexpr double kLn2Hi = 6.93147180369123816490e-01;
-    constexpr double kLn2Lo = 1.90821492927058770002e-10;
-    constexpr double kShifter = 0x1.8p52;
-    const Pack t = Add(Mul(x, Splat(kInvLn2)), Splat(kShifter));
-    const Pack k = Sub(t, Splat(kShifter));
-    const Pack r = Sub(Sub(x, Mul(k, Splat(kLn2Hi))), Mul(k, Splat(kLn2Lo)));
-    Pack p = Splat(1.0 / 6227020800.0);
-    p = Add(Mul(p, r), Splat(1.0 / 479001600.0));
-    p = Add(Mul(p, r), Splat(1.0 / 39916800.0));
-    p = Add(Mul(p, r), Splat(1.0 / 3628800.0));
-    p = Add(Mul(p, r), Splat(1.0 / 362880.0));
-    p = Add(Mul(p, r), Splat(1.0 / 40320.0));
-    p = Add(Mul(p, r), Splat(1.0 / 5040.0));
-    p = Add(Mul(p, r), Splat(1.0 / 720.0));
-    p = Add(Mul(p, r), Splat(1.0 / 120.0));
-    p = Add(Mul(p, r), Splat(1.0 / 24.0));
-    p = Add(Mul(p, r), Splat(1.0 / 6.0));
-    p = Add(Mul(p, r), Splat(0.5));
-    p = Add(Mul(p, r), Splat(1.0));
-    p = Add(Mul(p, r), Splat(1.0));
-    Pack scale;
-    QV_EACH {
-        const __m256i kb = _mm256_add_epi64(
-            _mm256_sub_epi64(_mm256_castpd_si256(t.V[i]),
-                             _mm256_set1_epi64x(static_cast<int64_t>(std::bit_cast<uint64_t>(kShifter)))),
-            _mm256_set1_epi64x(1023));
-        scale.V[i] = _mm256_castsi256_pd(_mm256_slli_epi64(kb, 52));
-    }
-    return Mul(p, scale);
+    const __m256i kb = _mm256_add_epi64(
+        _mm256_sub_epi64(_mm256_castpd_si256(t),
+                         _mm256_set1_epi64x(static_cast<int64_t>(std::bit_cast<uint64_t>(0x1.8p52)))),
+        _mm256_set1_epi64x(1023));
+    return _mm256_castsi256_pd(_mm256_slli_epi64(kb, 52));
 }
+#include "node/node_warp_general.inc"
+}  // namespace avx2
+#pragma GCC pop_options
 
-__attribute__((target("avx2"))) void FastGeneralRun(const NodeWarpNodes& nodes, const double* dy2,
-                                                    double py, int u0, int n, double* qx, double* qy)
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+namespace avx512 {
+using V = __m512d;
+using M = __mmask8;
+constexpr int kVectors = 8;
+[[gnu::always_inline]] inline V VAdd(V a, V b) { return _mm512_add_pd(a, b); }
+[[gnu::always_inline]] inline V VSub(V a, V b) { return _mm512_sub_pd(a, b); }
+[[gnu::always_inline]] inline V VMul(V a, V b) { return _mm512_mul_pd(a, b); }
+[[gnu::always_inline]] inline V VDiv(V a, V b) { return _mm512_div_pd(a, b); }
+[[gnu::always_inline]] inline V VSqrt(V a) { return _mm512_sqrt_pd(a); }
+[[gnu::always_inline]] inline V VSet(double x) { return _mm512_set1_pd(x); }
+[[gnu::always_inline]] inline V VLoad(const double* p) { return _mm512_load_pd(p); }
+[[gnu::always_inline]] inline void VStore(double* p, V v) { _mm512_store_pd(p, v); }
+[[gnu::always_inline]] inline M VGreater(V a, V b) { return _mm512_cmp_pd_mask(a, b, _CMP_GT_OQ); }
+[[gnu::always_inline]] inline V VSelect(M mask, V a, V b) { return _mm512_mask_blend_pd(mask, b, a); }
+[[gnu::always_inline]] inline V VRound40(V x)
 {
-    const nodebasis::Power pw = nodes.Power;
-    for (int k0 = 0; k0 < n; k0 += kLanes) {
-        alignas(32) double lanes[kLanes];
-        for (int k = 0; k < kLanes; ++k)
-            lanes[k] = static_cast<double>(u0 + k0 + k) * nodes.Kx;
-        Pack px;
-        QV_EACH px.V[i] = _mm256_load_pd(lanes + 4 * i);
-        Pack sx = Splat(0.0);
-        Pack sy = Splat(0.0);
-        for (int j = 0; j < nodes.N; ++j) {
-            const Pack dx = Sub(px, Splat(nodes.Dx[j]));
-            const Pack d = Round40(Sqrt(Add(Mul(dx, dx), Splat(dy2[j]))));
-            const Pack s = Add(Mul(d, d), Splat(nodes.R2[j]));
-            const Pack phi = Round40(Exp(Mul(Splat(pw.Mi), Log(s))));
-            sx = Add(sx, Mul(Splat(nodes.Wx[j]), phi));
-            sy = Add(sy, Mul(Splat(nodes.Wy[j]), phi));
-        }
-        const Pack ox = Add(px, sx);
-        const Pack oy = Add(Splat(py), sy);
-        const int count = n - k0 < kLanes ? n - k0 : kLanes;
-        QV_EACH _mm256_store_pd(lanes + 4 * i, ox.V[i]);
-        for (int k = 0; k < count; ++k)
-            qx[k0 + k] = lanes[k];
-        QV_EACH _mm256_store_pd(lanes + 4 * i, oy.V[i]);
-        for (int k = 0; k < count; ++k)
-            qy[k0 + k] = lanes[k];
-    }
+    __m512i b = _mm512_castpd_si512(x);
+    const __m512i odd = _mm512_and_si512(_mm512_srli_epi64(b, 13), _mm512_set1_epi64(1));
+    b = _mm512_add_epi64(b, _mm512_add_epi64(_mm512_set1_epi64(0xFFF), odd));
+    return _mm512_castsi512_pd(_mm512_and_si512(b, _mm512_set1_epi64(~int64_t{0x1FFF})));
 }
-
-#undef QV_EACH
-#undef QV_AVX2
+[[gnu::always_inline]] inline void VLogSplit(V s, V& e, V& m)
+{
+    const __m512i b = _mm512_castpd_si512(s);
+    e = _mm512_castsi512_pd(
+        _mm512_or_si512(_mm512_srli_epi64(b, 52), _mm512_set1_epi64(0x4330000000000000LL)));
+    m = _mm512_castsi512_pd(_mm512_or_si512(_mm512_and_si512(b, _mm512_set1_epi64(0x000FFFFFFFFFFFFFLL)),
+                                            _mm512_set1_epi64(0x3FF0000000000000LL)));
+}
+[[gnu::always_inline]] inline V VExpScale(V t)
+{
+    const __m512i kb = _mm512_add_epi64(
+        _mm512_sub_epi64(_mm512_castpd_si512(t),
+                         _mm512_set1_epi64(static_cast<int64_t>(std::bit_cast<uint64_t>(0x1.8p52)))),
+        _mm512_set1_epi64(1023));
+    return _mm512_castsi512_pd(_mm512_slli_epi64(kb, 52));
+}
+#include "node/node_warp_general.inc"
+}  // namespace avx512
+#pragma GCC pop_options
 
 
 // Built for AVX2 and for the baseline; the loader picks what the processor has.
@@ -370,8 +310,12 @@ void NodeWarpSamplePositions(const NodeWarpNodes& nodes, const double* dy2, doub
     // against the 40-bit rounding boundary) was measured too: on AVX2
     // machines with a fast divider it costs the multiply-add units as much
     // as it saves, so it is not done.
-    if (nodes.InRange && nodes.Power.Kind == PowerKind::General && CpuHasAvx2())
-        return FastGeneralRun(nodes, dy2, py, u0, n, qx, qy);
+    if (nodes.InRange && nodes.Power.Kind == PowerKind::General) {
+        if (CpuHasAvx512())
+            return avx512::FastGeneralRun(nodes, dy2, py, u0, n, qx, qy);
+        if (CpuHasAvx2())
+            return avx2::FastGeneralRun(nodes, dy2, py, u0, n, qx, qy);
+    }
     PlainSamplePositions(nodes, dy2, py, u0, n, qx, qy, flags);
 }
 
