@@ -186,7 +186,10 @@ struct RowWork {
     uint8_t Safe[kNodeWarpRun];
     int PlainRuns = 0;  // runs of the fast way that went the plain way
     int FastRows = 0;   // rows of this band tried the fast way
+    int64_t FastPixels = 0;  // pixels taken from the fast positions
 };
+
+std::atomic<int64_t> LastFastPixels{0};
 
 // One row the plain way; stops at the first run whose flags are set.
 void PlainRow(const NodeWarpNodes& nodes, const RasterImage& source, const uint8_t* src, double py,
@@ -222,7 +225,7 @@ void FastRow(const NodeWarpNodes& nodes, const NodeWarpFast& fast, const RasterI
         int unsafe = 0;
         for (int k = 0; k < count; ++k)
             unsafe += !rw.Safe[k];
-        if (4 * unsafe > count) {
+        if (4 * unsafe > 3 * count) {
             // A bound too wide for this run (weights that cancel): the whole
             // run the plain way, which is cheaper than one pixel at a time.
             NodeWarpSamplePositions(nodes, rw.Dy2, py, u0, count, rw.Qx, rw.Qy, flags);
@@ -231,6 +234,7 @@ void FastRow(const NodeWarpNodes& nodes, const NodeWarpFast& fast, const RasterI
             continue;
         }
         NodeWarpSamples(src, source.RowBytes, sw, sh, rw.Qx, rw.Qy, count, row + 3 * u0);
+        rw.FastPixels += count - unsafe;
         for (int k = 0; k < count; ++k) {
             if (rw.Safe[k])
                 continue;
@@ -355,6 +359,7 @@ NodeWarpStatus RunWarp(const RasterImage& source, const TNodeDefsData& S, const 
         accumulated += 100.0f / static_cast<float>(oh);
         SetProgress(static_cast<int>(std::nearbyint(accumulated)));
     });
+    LastFastPixels = 0;
     ForEachBand(oh, 4, [&](int begin, int end) {
         RowWork rw;
         for (int i = begin; i < end; ++i) {
@@ -385,6 +390,7 @@ NodeWarpStatus RunWarp(const RasterImage& source, const TNodeDefsData& S, const 
             }
             progress.LineDone(firstFailed.load(std::memory_order_relaxed));
         }
+        LastFastPixels += rw.FastPixels;
     });
     const int failed = firstFailed.load();
     progress.ReportUpTo(failed);
@@ -399,6 +405,8 @@ NodeWarpStatus RunWarp(const RasterImage& source, const TNodeDefsData& S, const 
 }
 
 }  // namespace
+
+int64_t LastNodeWarpFastPixels() { return LastFastPixels.load(); }
 
 NodeWarpStatus NodeWarp(const RasterImage& source, const TNodeDefsData& sourceNodes,
                         const TNodeDefsData& targetNodes, RasterImage& output,

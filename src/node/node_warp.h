@@ -71,3 +71,7 @@ NodeWarpStatus LUBackSubstitute(const NodeMatrix& a, int n, const NodePivots& pi
 NodeWarpStatus NodeWarp(const RasterImage& source, const TNodeDefsData& sourceNodes,
                         const TNodeDefsData& targetNodes, RasterImage& output,
                         const NodeRadii& radii);
+
+// Output pixels of the last warp taken from the fast evaluation's positions;
+// the others came from the plain evaluation (for tests and benchmarks).
+int64_t LastNodeWarpFastPixels();

@@ -301,6 +301,7 @@ void PrepareNodeWarpFast(const NodeWarpNodes& nodes, int ow, int sw, int sh, Nod
 
     fast.N = nodes.N;
     fast.Kind = kind;
+    fast.Exact = wMax == 0.0;
     fast.Kx = nodes.Kx;
     for (int j = 0; j < nodes.N; ++j) {
         fast.Dh[j] = static_cast<float>(nodes.Dx[j]);
@@ -327,6 +328,16 @@ void PrepareNodeWarpFast(const NodeWarpNodes& nodes, int ow, int sw, int sh, Nod
 void NodeWarpFastPositions(const NodeWarpFast& fast, const float* c, const double* cd, double py,
                            int u0, int n, double* qx, double* qy, double* err)
 {
+    if (fast.Exact) {
+        // The plain sums are w * phi = +0 for every node (phi finite), so
+        // its positions are px + 0 and py + 0 exactly.
+        for (int k = 0; k < n; ++k) {
+            qx[k] = static_cast<double>(u0 + k) * fast.Kx;
+            qy[k] = py;
+            err[k] = 0.0;
+        }
+        return;
+    }
     switch (fast.Kind) {
     case PowerKind::InverseSquare:
         return Positions<PowerKind::InverseSquare>(fast, c, py, u0, n, qx, qy, err);
@@ -343,6 +354,10 @@ void NodeWarpSafeSamples(const uint8_t* src, int rowBytes, int sw, int sh, const
     const double right = sw - 1;
     const double top = sh - 1;
     for (int k = 0; k < count; ++k) {
+        if (err[k] == 0.0) {  // the plain position itself
+            safe[k] = 1;
+            continue;
+        }
         const double x = qx[k];
         const double qr = top - qy[k];
         const double ex = err[k] + 0x1p-50 * std::fabs(x);

@@ -17,6 +17,7 @@
 // What the fast evaluation needs, prepared once per warp.
 struct NodeWarpFast {
     bool Usable = false;
+    bool Exact = false;  // every weight 0: the positions are the pixels' own
     int N = 0;
     nodebasis::PowerKind Kind = nodebasis::PowerKind::General;
     double Kx = 0.0;
@@ -53,7 +54,8 @@ void NodeWarpFastPositions(const NodeWarpFast& fast, const float* c, const doubl
 
 // safe[k] = 1 when the bilinear sample of every position within the bound of
 // (qx[k], qy[k]) (err[k] + 2^-50 |q| in each coordinate) has the bytes of
-// the sample at (qx[k], qy[k]) itself; 0 when the pixel must be computed
-// the plain way. Source and positions as for NodeWarpSamples.
+// the sample at (qx[k], qy[k]) itself (always where err[k] is 0: the plain
+// position itself); 0 when the pixel must be computed the plain way. Source
+// and positions as for NodeWarpSamples.
 void NodeWarpSafeSamples(const uint8_t* src, int rowBytes, int sw, int sh, const double* qx,
                          const double* qy, const double* err, int count, uint8_t* safe);

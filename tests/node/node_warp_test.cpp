@@ -11,6 +11,7 @@
 #include "node/node_basis.h"
 #include "node/node_defs.h"
 #include "node/node_warp.h"
+#include "node/node_warp_fast.h"
 #include "node/node_warp_rows.h"
 #include "numerics/real48.h"
 #include "test_support.h"
@@ -642,6 +643,137 @@ TEST(NodeWarp, SameBytesProgressAndMessagesOnOneTwoAndEightThreads)
         });
     EXPECT_FALSE(AllBlack(first, 150, 199));
     EXPECT_TRUE(AllBlack(first, 0, 110));
+}
+
+namespace {
+
+// Warps once the fast way (where it applies) and once the plain way; true
+// when the bytes agree. fastPixels: pixels the fast way took from its own
+// positions.
+bool FastEqualsPlain(RasterImage& src, const TNodeDefsData& S, const TNodeDefsData& D,
+                     int ow, int oh, const NodeRadii& radii, int64_t& fastPixels)
+{
+    RasterImage fast, plain;
+    fast.Init(ow, oh);
+    plain.Init(ow, oh);
+    SetFastNodeWarp(true);
+    const NodeWarpStatus a = NodeWarp(src, S, D, fast, radii);
+    fastPixels = LastNodeWarpFastPixels();
+    SetFastNodeWarp(false);
+    const NodeWarpStatus b = NodeWarp(src, S, D, plain, radii);
+    EXPECT_EQ(LastNodeWarpFastPixels(), 0);
+    SetFastNodeWarp(true);
+    EXPECT_EQ(a, NodeWarpStatus::Ok);
+    EXPECT_EQ(b, NodeWarpStatus::Ok);
+    return SamePixels(fast, plain);
+}
+
+// A smooth picture (small differences between neighbours, the case where the
+// fast positions decide most pixels) with a little noise.
+RasterImage SmoothPicture(int w, int h, unsigned seed)
+{
+    RasterImage img;
+    img.Init(w, h);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = Pixel(img, x, y);
+            p[0] = static_cast<uint8_t>(128 + 100 * std::sin(0.05 * x + 0.02 * y));
+            p[1] = static_cast<uint8_t>((x + 2 * y) / 3 + rng() % 3);
+            p[2] = static_cast<uint8_t>(255 - (x * y) % 256);
+        }
+    return img;
+}
+
+}  // namespace
+
+TEST(NodeWarpFast, SameBytesAsThePlainEvaluationOverRandomNodeSetsExponentsAndRadiusModes)
+{
+    const double exponents[] = {-1.0, -0.5, 0.5, 1.0, 1.7, -1.3};
+    int64_t fastPixels[6] = {};
+    std::mt19937 rng(2024);
+    for (int set = 0; set < 6; ++set) {
+        const int sw = 120 + static_cast<int>(rng() % 140), sh = 80 + static_cast<int>(rng() % 100);
+        RasterImage src = set % 2 ? NoisePicture(sw, sh, set) : SmoothPicture(sw, sh, set);
+        const int ow = 100 + static_cast<int>(rng() % 160), oh = 60 + static_cast<int>(rng() % 120);
+        const int counts[] = {1, 3, 9, 25, 40, 100};
+        const int n = counts[set];
+        std::uniform_real_distribution<double> ux(0, sw - 1), uy(0, sh - 1), jit(-12, 12);
+        std::vector<NodePoint> s, d;
+        for (int i = 0; i < n; ++i) {
+            const double x = ux(rng), y = uy(rng);
+            s.push_back({x, y});
+            d.push_back({std::clamp(x + jit(rng), 0.0, sw - 1.0), std::clamp(y + jit(rng), 0.0, sh - 1.0)});
+        }
+        TNodeDefsData S = Nodes(s), D = Nodes(d);
+        for (int e = 0; e < 6; ++e)
+            for (uint8_t mode : {0, 1, 2}) {
+                SCOPED_TRACE(testing::Message() << "set " << set << " nodes " << n << " mi "
+                                                << exponents[e] << " mode " << int(mode));
+                WarpParams params(mode, 4.0 + rng() % 60, exponents[e]);
+                TNodeDefsData& radiiFrom = mode == 2 ? D : S;
+                radiiFrom.ComputeRadii(mode);
+                int64_t taken = 0;
+                EXPECT_TRUE(FastEqualsPlain(src, S, D, ow, oh, radiiFrom.Radii, taken));
+                fastPixels[e] += taken;
+            }
+    }
+    // The four special exponents went the fast way for most pixels.
+    for (int e = 0; e < 4; ++e)
+        EXPECT_GT(fastPixels[e], 100000) << exponents[e];
+}
+
+TEST(NodeWarpFast, PixelsOnAndNearRoundingTiesComeOutAsThePlainOnes)
+{
+    // Output columns at half the source step: every other sample lies halfway
+    // between two source pixels whose values differ by an odd number, so its
+    // value is a tie (x.5) that rounds to even.
+    const int sw = 90, sh = 40;
+    RasterImage src;
+    src.Init(sw, sh);
+    std::mt19937 rng(5);
+    for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < sw; ++x)
+            for (int c = 0; c < 3; ++c)
+                Pixel(src, x, y)[c] = static_cast<uint8_t>(2 * (rng() % 128) + (x + c) % 2);
+    const int ow = 2 * sw - 1, oh = sh;
+    TNodeDefsData S = Nodes({{10.25, 7.5}, {50.5, 20}, {80, 33.75}});
+    S.ComputeRadii(1);
+    for (double mi : {-1.0, -0.5, 0.5, 1.0}) {
+        SCOPED_TRACE(testing::Message() << "mi " << mi);
+        WarpParams params(1, 20.0, mi);
+        // Nodes that stay: zero weights, the samples exactly on the ties (and
+        // on the cell edges), the positions the pixels' own.
+        RasterImage out;
+        out.Init(ow, oh);
+        ASSERT_EQ(NodeWarp(src, S, S, out, S.Radii), NodeWarpStatus::Ok);
+        EXPECT_EQ(LastNodeWarpFastPixels(), static_cast<int64_t>(ow) * oh);
+        for (int y = 1; y < oh; ++y)
+            for (int u = 0; u + 1 < ow; ++u)
+                for (int c = 0; c < 3; ++c) {
+                    const int a = Pixel(src, u / 2, y)[c];
+                    const int b = Pixel(src, (u + 1) / 2, y)[c];
+                    const int want = static_cast<int>(std::nearbyint((a + b) / 2.0));
+                    ASSERT_EQ(Pixel(out, u, y)[c], want) << u << "," << y << "," << c;
+                }
+        // Nodes moved by tiny amounts of every size: samples near the ties, some
+        // within the bound of the fast positions and some beyond it.
+        int64_t near = 0;
+        for (int k = 3; k <= 15; ++k) {
+            const double step = std::pow(10.0, -k);
+            TNodeDefsData D = Nodes({{10.25 + step, 7.5 - step}, {50.5 - 3 * step, 20 + step},
+                                     {80 + 2 * step, 33.75}});
+            int64_t fast = 0;
+            EXPECT_TRUE(FastEqualsPlain(src, S, D, ow, oh, S.Radii, fast)) << k;
+            // Below about 1e-12 the moves vanish in the last bits of the
+            // positions, which then sit on the cell edges: plain pixels.
+            if (k <= 9) {
+                EXPECT_GT(fast, 0) << k;
+            }
+            near += static_cast<int64_t>(ow) * oh - fast;
+        }
+        EXPECT_GT(near, 0);
+    }
 }
 
 TEST(NodeWarp, ProgressRunsOncePerWarpToOneHundred)
