@@ -14,8 +14,11 @@ inline bool CpuHasAvx2()
     return has;
 }
 
+// AVX-512 with the 256-bit forms and the double-word extensions.
 inline bool CpuHasAvx512()
 {
-    static const bool has = __builtin_cpu_supports("avx512f");
+    static const bool has = __builtin_cpu_supports("avx512f") &&
+                            __builtin_cpu_supports("avx512vl") &&
+                            __builtin_cpu_supports("avx512dq");
     return has;
 }

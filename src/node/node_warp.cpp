@@ -221,7 +221,8 @@ void FastRow(const NodeWarpNodes& nodes, const NodeWarpFast& fast, const RasterI
     for (int u0 = 0; u0 < ow; u0 += kNodeWarpRun) {
         const int count = ow - u0 < kNodeWarpRun ? ow - u0 : kNodeWarpRun;
         NodeWarpFastPositions(fast, rw.C, rw.Cd, py, u0, count, rw.Qx, rw.Qy, rw.Err);
-        NodeWarpSafeSamples(src, source.RowBytes, sw, sh, rw.Qx, rw.Qy, rw.Err, count, rw.Safe);
+        NodeWarpFastSamples(src, source.RowBytes, sw, sh, rw.Qx, rw.Qy, rw.Err, count,
+                            row + 3 * u0, rw.Safe);
         int unsafe = 0;
         for (int k = 0; k < count; ++k)
             unsafe += !rw.Safe[k];
@@ -233,7 +234,6 @@ void FastRow(const NodeWarpNodes& nodes, const NodeWarpFast& fast, const RasterI
             ++rw.PlainRuns;
             continue;
         }
-        NodeWarpSamples(src, source.RowBytes, sw, sh, rw.Qx, rw.Qy, count, row + 3 * u0);
         rw.FastPixels += count - unsafe;
         for (int k = 0; k < count; ++k) {
             if (rw.Safe[k])

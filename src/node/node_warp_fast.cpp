@@ -256,6 +256,123 @@ __attribute__((target("avx512f,fma"))) void DoublePositions(const NodeWarpFast& 
     }
 }
 
+// NodeWarpSamplesPlain and NodeWarpSafeSamples together for eight pixels
+// at a time: the bytes come from exactly the operations of the plain
+// sample (no contraction, the same Real48 stores and rounding), the check is
+// the one of NodeWarpSafeSamples on the same values.
+QV_512 __m512d Store40(__m512d v)
+{
+    const __m512d c = _mm512_mul_pd(v, _mm512_set1_pd(8193.0));
+    const __m512d r = _mm512_sub_pd(c, _mm512_sub_pd(c, v));
+    return _mm512_maskz_mov_pd(_mm512_cmp_pd_mask(r, _mm512_set1_pd(0x1p-128), _CMP_GE_OQ), r);
+}
+
+QV_512 __m512d Byte(__m256i word, int shift)
+{
+    return _mm512_cvtepi32_pd(
+        _mm256_and_si256(_mm256_srli_epi32(word, shift), _mm256_set1_epi32(0xFF)));
+}
+
+QV_512 __m512d Abs(__m512d v) { return _mm512_abs_pd(v); }
+
+__attribute__((target("avx512f,avx512vl,avx512dq,fma"))) void SampleRunChecked(
+    const uint8_t* src, int rowBytes, int sw, int sh, const double* qx, const double* qy,
+    const double* err, int count, uint8_t* out, uint8_t* safe)
+{
+    const __m512d right = _mm512_set1_pd(sw - 1);
+    const __m512d top = _mm512_set1_pd(sh - 1);
+    const __m512d zero = _mm512_setzero_pd();
+    const __m512d tiny = _mm512_set1_pd(0x1p-50);
+    const __m512d big = _mm512_set1_pd(0x1p52);
+    const __m512d most = _mm512_set1_pd(255.0);
+    const __m512d half = _mm512_set1_pd(0.5);
+    const __m512d slack = _mm512_set1_pd(0x1p-29);
+    const __m512d height = _mm512_set1_pd(sh);
+    for (int k0 = 0; k0 < count; k0 += 8) {
+        const int lanes = count - k0 < 8 ? count - k0 : 8;
+        const __mmask8 live = static_cast<__mmask8>((1u << lanes) - 1);
+        const __m512d x = _mm512_maskz_loadu_pd(live, qx + k0);
+        const __m512d y = _mm512_maskz_loadu_pd(live, qy + k0);
+        const __m512d e = _mm512_maskz_loadu_pd(live, err + k0);
+        const __m512d qr = _mm512_sub_pd(top, y);
+        // The plain sample's range test, and its cell.
+        const __mmask8 inside = _mm512_cmp_pd_mask(x, zero, _CMP_GE_OQ) &
+                                _mm512_cmp_pd_mask(x, right, _CMP_LT_OQ) &
+                                _mm512_cmp_pd_mask(qr, zero, _CMP_GE_OQ) &
+                                _mm512_cmp_pd_mask(qr, top, _CMP_LT_OQ) & live;
+        const __m512d xs = _mm512_maskz_mov_pd(inside, x);
+        const __m512d rs = _mm512_maskz_mov_pd(inside, qr);
+        const __m256i x0 = _mm512_cvttpd_epi32(xs);
+        const __m256i y0 = _mm512_cvttpd_epi32(rs);
+        const __m512d fx = _mm512_sub_pd(xs, _mm512_cvtepi32_pd(x0));
+        const __m512d fy = _mm512_sub_pd(rs, _mm512_cvtepi32_pd(y0));
+        const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(y0, _mm256_set1_epi32(rowBytes)),
+                                            _mm256_mullo_epi32(x0, _mm256_set1_epi32(3)));
+        const __m256i at2 = _mm256_add_epi32(at, _mm256_set1_epi32(rowBytes));
+        const __m256i none = _mm256_setzero_si256();
+        const __mmask8 in8 = inside;
+        // Bytes 0..3 and 2..5 of the two pixels of each row, as the plain
+        // sample reads them.
+        const __m256i lo0 = _mm256_mmask_i32gather_epi32(none, in8, at, src, 1);
+        const __m256i hi0 = _mm256_mmask_i32gather_epi32(none, in8, _mm256_add_epi32(at, _mm256_set1_epi32(2)), src, 1);
+        const __m256i lo1 = _mm256_mmask_i32gather_epi32(none, in8, at2, src, 1);
+        const __m256i hi1 = _mm256_mmask_i32gather_epi32(none, in8, _mm256_add_epi32(at2, _mm256_set1_epi32(2)), src, 1);
+
+        // The bound of the check.
+        const __m512d ex = _mm512_add_pd(e, _mm512_mul_pd(tiny, Abs(x)));
+        const __m512d ey = _mm512_add_pd(e, _mm512_mul_pd(tiny, _mm512_add_pd(Abs(y), height)));
+        const __m512d xlo = _mm512_sub_pd(x, ex), xhi = _mm512_add_pd(x, ex);
+        const __m512d rlo = _mm512_sub_pd(qr, ey), rhi = _mm512_add_pd(qr, ey);
+        const __mmask8 outside = _mm512_cmp_pd_mask(xhi, zero, _CMP_LT_OQ) |
+                                 _mm512_cmp_pd_mask(xlo, right, _CMP_GE_OQ) |
+                                 _mm512_cmp_pd_mask(rhi, zero, _CMP_LT_OQ) |
+                                 _mm512_cmp_pd_mask(rlo, top, _CMP_GE_OQ);
+        const __mmask8 boxInside = _mm512_cmp_pd_mask(xlo, zero, _CMP_GE_OQ) &
+                                   _mm512_cmp_pd_mask(xhi, right, _CMP_LT_OQ) &
+                                   _mm512_cmp_pd_mask(rlo, zero, _CMP_GE_OQ) &
+                                   _mm512_cmp_pd_mask(rhi, top, _CMP_LT_OQ);
+        const __mmask8 oneCell =
+            _mm256_cmpeq_epi32_mask(_mm512_cvttpd_epi32(_mm512_maskz_mov_pd(boxInside, xlo)),
+                                    _mm512_cvttpd_epi32(_mm512_maskz_mov_pd(boxInside, xhi))) &
+            _mm256_cmpeq_epi32_mask(_mm512_cvttpd_epi32(_mm512_maskz_mov_pd(boxInside, rlo)),
+                                    _mm512_cvttpd_epi32(_mm512_maskz_mov_pd(boxInside, rhi)));
+        __mmask8 ok = boxInside & oneCell & inside;
+
+        alignas(32) int32_t bytes[3][8];
+        for (int c = 0; c < 3; ++c) {
+            const __m512d p00 = Byte(lo0, 8 * c);
+            const __m512d p01 = Byte(lo1, 8 * c);
+            // Channel c of the right pixel is byte 3 + c of the pair.
+            const __m512d p10 = c == 0 ? Byte(lo0, 24) : Byte(hi0, 8 * (c + 1));
+            const __m512d p11 = c == 0 ? Byte(lo1, 24) : Byte(hi1, 8 * (c + 1));
+            const __m512d d0 = _mm512_sub_pd(p10, p00);
+            const __m512d d1 = _mm512_sub_pd(p11, p01);
+            const __m512d a = Store40(_mm512_add_pd(p00, _mm512_mul_pd(fx, d0)));
+            const __m512d b = Store40(_mm512_add_pd(p01, _mm512_mul_pd(fx, d1)));
+            const __m512d v0 = _mm512_add_pd(a, _mm512_mul_pd(fy, _mm512_sub_pd(b, a)));
+            __m512d v = _mm512_sub_pd(_mm512_add_pd(v0, big), big);
+            v = _mm512_min_pd(_mm512_max_pd(v, zero), most);
+            v = _mm512_maskz_mov_pd(inside, v);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(bytes[c]), _mm512_cvttpd_epi32(v));
+            // The check: v0 farther than the margin from every half-integer.
+            const __m512d gx = _mm512_max_pd(Abs(d0), Abs(d1));
+            const __m512d gy = _mm512_max_pd(Abs(_mm512_sub_pd(p01, p00)), Abs(_mm512_sub_pd(p11, p10)));
+            const __m512d margin =
+                _mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(gx, ex), _mm512_mul_pd(gy, ey)), slack);
+            const __m512d t = Abs(_mm512_sub_pd(_mm512_sub_pd(v0, _mm512_roundscale_pd(v0, 1)), half));
+            ok &= _mm512_cmp_pd_mask(t, margin, _CMP_GT_OQ);
+        }
+        const __mmask8 good = (ok | (outside & live)) | _mm512_cmp_pd_mask(e, zero, _CMP_EQ_OQ);
+        for (int k = 0; k < lanes; ++k) {
+            uint8_t* o = out + 3 * (k0 + k);
+            o[0] = static_cast<uint8_t>(bytes[0][k]);
+            o[1] = static_cast<uint8_t>(bytes[1][k]);
+            o[2] = static_cast<uint8_t>(bytes[2][k]);
+            safe[k0 + k] = (good >> k) & 1;
+        }
+    }
+}
+
 #undef QV_512
 
 // The largest basis value for s in [sMin, sMax].
@@ -348,6 +465,7 @@ void NodeWarpFastPositions(const NodeWarpFast& fast, const float* c, const doubl
     }
 }
 
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 void NodeWarpSafeSamples(const uint8_t* src, int rowBytes, int sw, int sh, const double* qx,
                          const double* qy, const double* err, int count, uint8_t* safe)
 {
@@ -388,8 +506,21 @@ void NodeWarpSafeSamples(const uint8_t* src, int rowBytes, int sw, int sh, const
             const int gx = std::max(std::abs(v10 - v00), std::abs(v11 - v01));
             const int gy = std::max(std::abs(v01 - v00), std::abs(v11 - v10));
             const double margin = gx * ex + gy * ey + 0x1p-29;
-            ok &= std::fabs(v - std::floor(v) - 0.5) > margin;
+            // v >= 0, so the conversion cuts to the floor.
+            ok &= std::fabs(v - static_cast<int>(v) - 0.5) > margin;
         }
         safe[k] = ok;
     }
+}
+
+void NodeWarpFastSamples(const uint8_t* src, int rowBytes, int sw, int sh, const double* qx,
+                         const double* qy, const double* err, int count, uint8_t* out,
+                         uint8_t* safe)
+{
+    if (CpuHasAvx512()) {
+        SampleRunChecked(src, rowBytes, sw, sh, qx, qy, err, count, out, safe);
+        return;
+    }
+    NodeWarpSamplesPlain(src, rowBytes, sw, sh, qx, qy, count, out);
+    NodeWarpSafeSamples(src, rowBytes, sw, sh, qx, qy, err, count, safe);
 }

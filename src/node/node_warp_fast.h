@@ -59,3 +59,9 @@ void NodeWarpFastPositions(const NodeWarpFast& fast, const float* c, const doubl
 // and positions as for NodeWarpSamples.
 void NodeWarpSafeSamples(const uint8_t* src, int rowBytes, int sw, int sh, const double* qx,
                          const double* qy, const double* err, int count, uint8_t* safe);
+
+// NodeWarpSamplesPlain and NodeWarpSafeSamples in one, the same bytes and
+// flags, with AVX-512 where the processor has it.
+void NodeWarpFastSamples(const uint8_t* src, int rowBytes, int sw, int sh, const double* qx,
+                         const double* qy, const double* err, int count, uint8_t* out,
+                         uint8_t* safe);

@@ -1081,3 +1081,63 @@ TEST(NodeWarpSamples, TiesHairsEdgesAndRandomPositionsMatchThePlainFormula)
                     << qy[k] << ") channel " << c;
     }
 }
+
+TEST(NodeWarpSamples, CheckedSamplesMatchThePlainOnesAndSafeMeansTheSameBytesWithinTheBound)
+{
+    const int sw = 37, sh = 23, rowBytes = 112;
+    std::vector<uint8_t> src(static_cast<size_t>(rowBytes) * sh);
+    std::mt19937 rng(8);
+    for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < 3 * sw; ++x)  // smooth in places, rough in others
+            src[y * rowBytes + x] = static_cast<uint8_t>(x < 50 ? 3 * x + y : rng());
+    std::vector<double> qx, qy, err;
+    std::uniform_real_distribution<double> ux(-1.0, sw), uy(-1.0, sh);
+    const double bounds[] = {0.0, 1e-15, 1e-9, 1e-5, 1e-3, 0.05};
+    for (int k = 0; k < 4000; ++k) {
+        double x = ux(rng), y = uy(rng);
+        if (k % 4 == 1)  // on ties, cell edges and the edges of the picture
+            x = std::round(2 * x) / 2;
+        if (k % 4 == 2)
+            y = std::round(y);
+        if (k % 50 == 3)
+            x = sw - 1.0;
+        qx.push_back(x);
+        qy.push_back(y);
+        err.push_back(bounds[k % 6]);
+    }
+    const int count = static_cast<int>(qx.size());
+    std::vector<uint8_t> plain(3 * qx.size()), checked(3 * qx.size(), 77);
+    std::vector<uint8_t> safePlain(qx.size()), safeChecked(qx.size(), 7);
+    NodeWarpSamplesPlain(src.data(), rowBytes, sw, sh, qx.data(), qy.data(), count, plain.data());
+    NodeWarpSafeSamples(src.data(), rowBytes, sw, sh, qx.data(), qy.data(), err.data(), count,
+                        safePlain.data());
+    // Runs of every length up to 64, as the warp hands them over.
+    for (int k0 = 0, n = 1; k0 < count; k0 += n, n = n % 64 + 1) {
+        const int m = std::min(n, count - k0);
+        NodeWarpFastSamples(src.data(), rowBytes, sw, sh, qx.data() + k0, qy.data() + k0,
+                            err.data() + k0, m, checked.data() + 3 * k0, safeChecked.data() + k0);
+    }
+    EXPECT_EQ(checked, plain);
+    EXPECT_EQ(safeChecked, safePlain);
+    // Safe means: every position within the bound gives the same bytes.
+    int safe = 0, unsafe = 0;
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (int k = 0; k < count; ++k) {
+        if (!safePlain[k]) {
+            ++unsafe;
+            continue;
+        }
+        ++safe;
+        for (int t = 0; t < 20; ++t) {
+            const double dx = t < 4 ? (t & 1 ? 1 : -1) : unit(rng);
+            const double dy = t < 4 ? (t & 2 ? 1 : -1) : unit(rng);
+            const double px = qx[k] + dx * err[k], py = qy[k] + dy * err[k];
+            uint8_t moved[3];
+            NodeWarpSamplesPlain(src.data(), rowBytes, sw, sh, &px, &py, 1, moved);
+            ASSERT_TRUE(std::equal(moved, moved + 3, &plain[3 * k]))
+                << "(" << qx[k] << ", " << qy[k] << ") bound " << err[k];
+        }
+    }
+    EXPECT_GT(safe, 1000);
+    EXPECT_GT(unsafe, 200);
+}
