@@ -78,17 +78,20 @@ bool FrameInputsUsable(const RasterImage& leftImage, const TMeshDefsData& leftMe
     return true;
 }
 
-// A W x H picture with every byte, padding included, set to 0; false (after
-// the message) when there is no memory for it.
-bool InitFrame(RasterImage& image, int32_t width, int32_t height)
+// A W x H picture with every byte, padding included, set to 0 (left as it
+// is without clear: a warp overwrites every pixel); false (after the
+// message) when there is no memory for it.
+bool InitFrame(RasterImage& image, int32_t width, int32_t height, bool clear = true)
 {
     image.Init(width, height);
     if (!image.Allocated) {
         ShowNoMemory();
         return false;
     }
-    std::memset(image.Lock(), 0, static_cast<size_t>(image.ImageSize));
-    image.Unlock();
+    if (clear) {
+        std::memset(image.Lock(), 0, static_cast<size_t>(image.ImageSize));
+        image.Unlock();
+    }
     return true;
 }
 
@@ -106,7 +109,8 @@ bool WarpFrame(const RasterImage& leftImage, const TMeshDefsData& leftMesh,
         const TMeshDefsData l = MeshInPixels(leftMesh, leftImage.Width(), leftImage.Height());
         const TMeshDefsData r = MeshInPixels(rightMesh, rightImage.Width(), rightImage.Height());
         RasterImage a, b;
-        if (!InitFrame(a, w, h) || !InitFrame(b, w, h))
+        // The two warped pictures are read only where the warps wrote them.
+        if (!InitFrame(a, w, h, false) || !InitFrame(b, w, h, false))
             return true;
         TwoPassWarp(leftImage, l, m, s.WarpMethod, a);
         TwoPassWarp(rightImage, r, m, s.WarpMethod, b);

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <vector>
+
+#include <tbb/enumerable_thread_specific.h>
 
 #include "images/bands.h"
 #include "images/progress.h"
@@ -165,14 +168,16 @@ void BuildRowCurves(const TMeshDefsData& srcMesh, const TMeshDefsData& dstMesh,
 // The intermediate picture (Wd x Hs) column by column, each top to bottom:
 // pass 1 writes its columns a pixel per row, pass 2 reads them as
 // contiguous lines.
+// Pass 1 writes every byte, so the bytes are not cleared first.
 struct ColumnPicture {
     int Width, Height;
-    std::vector<uint8_t> Bytes;
+    std::unique_ptr<uint8_t[]> Bytes;
 
     ColumnPicture(int width, int height)
-        : Width(width), Height(height), Bytes(static_cast<size_t>(width) * height * 3) {}
+        : Width(width), Height(height),
+          Bytes(new uint8_t[static_cast<size_t>(width) * height * 3]) {}
     ptrdiff_t ColumnBytes() const { return static_cast<ptrdiff_t>(Height) * 3; }
-    uint8_t* Column(int x) { return Bytes.data() + x * ColumnBytes(); }
+    uint8_t* Column(int x) { return Bytes.get() + x * ColumnBytes(); }
 };
 
 // One contiguous source line into target pixels step bytes apart.
@@ -206,8 +211,10 @@ void HorizontalPass(const RasterImage& src, const TMeshDefsData& columnCurves,
                                              rowSamples);
     const uint8_t* srcTop = src.Lock() + static_cast<ptrdiff_t>(hs - 1) * src.RowBytes;
     LineProgress lines([&](int done) { progress.RowDone(done - 1, hs); });
+    tbb::enumerable_thread_specific<LineWork> work([&w] { return LineWork(w); });
     ForEachBand(hs, BandLines, [&](int begin, int end) {
-        LineWork band(w);
+        LineWork& band = work.local();
+        band.MapOf = -2;
         for (int y = begin; y < end; ++y) {
             if (band.MapOf != from[y]) {
                 band.MapOf = from[y];
@@ -249,8 +256,10 @@ void VerticalPass(ColumnPicture& mid, const TMeshDefsData& rowCurves, Resampler 
     LineProgress lines([&](int done) { progress.ColumnDone(done - 1, wd); });
     // Neighbouring bands share the cache lines of the destination rows at
     // their edges: wider bands than in pass 1.
+    tbb::enumerable_thread_specific<LineWork> work([&w] { return LineWork(w); });
     ForEachBand(wd, BandLines == kBandLines ? 4 * kBandLines : BandLines, [&](int begin, int end) {
-        LineWork band(w);
+        LineWork& band = work.local();
+        band.MapOf = -2;
         for (int x = begin; x < end; ++x) {
             if (band.MapOf != from[x]) {
                 band.MapOf = from[x];
