@@ -80,7 +80,7 @@ fuzz:
 	@mkdir -p $(FUZZ_DIR)/crashes
 	@for t in $(FUZZ_READERS); do \
 	  clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -Isrc -Ifuzz \
-	    fuzz/fuzz_$$t.cpp src/images/*.cpp -lspng -ldeflate -ljpeg -o $(FUZZ_DIR)/fuzz_$$t || exit 1; \
+	    fuzz/fuzz_$$t.cpp src/images/*.cpp -lspng -ldeflate -ljpeg -ltbb -o $(FUZZ_DIR)/fuzz_$$t || exit 1; \
 	done
 	@for t in $(FUZZ_READERS); do \
 	  mkdir -p $(FUZZ_DIR)/corpus_$$t; \

@@ -47,8 +47,14 @@ public:
     // to lines.
     void ReportUpTo(int lines)
     {
+        // A report that lets pending events run may come back here (a repaint
+        // whose scaling takes over a band); the outer loop goes on from there.
+        if (Reporting)
+            return;
+        Reporting = true;
         while (Reported < lines)
             Report(++Reported);
+        Reporting = false;
     }
     int LinesReported() const { return Reported; }
 
@@ -57,4 +63,5 @@ private:
     std::thread::id Owner;
     std::atomic<int> Done{0};
     int Reported = 0;
+    bool Reporting = false;
 };

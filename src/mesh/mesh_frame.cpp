@@ -183,14 +183,18 @@ void CrossDissolve(const RasterImage& a, const RasterImage& b, int32_t k, int32_
     const uint8_t* pa = a.Lock();
     const uint8_t* pb = b.Lock();
     uint8_t* out = frame.Lock();
-    ForEachBand(frame.Height(), 32, [&](int begin, int end) {
+    const uint8_t* const lookup = table.data();
+    // Everything by value: stores of bytes could alias what a reference
+    // points to, which would reload the table's address every byte.
+    ForEachBand(frame.Height(), 32, [=](int begin, int end) {
+        const uint8_t* const t = lookup;
         for (int32_t row = begin; row < end; ++row) {
             const size_t start = static_cast<size_t>(row) * rowBytes;
             const uint8_t* ra = pa + start;
             const uint8_t* rb = pb + start;
             uint8_t* ro = out + start;
             for (int32_t i = 0; i < used; ++i)
-                ro[i] = table[static_cast<size_t>(ra[i]) * 256 + rb[i]];
+                ro[i] = t[static_cast<size_t>(ra[i]) * 256 + rb[i]];
             std::memset(ro + used, 0, static_cast<size_t>(rowBytes - used));
         }
     });
