@@ -15,25 +15,26 @@
 //
 // Notation. u = 2^-53 (double) and f = 2^-24 (float) are the unit roundoffs;
 // every operation below is correctly rounded, so fl(a op b) = (a op b)(1 + d)
-// with |d| <= u or f. For one output pixel and node j the plain warp works
-// on px = u * Kx, py, Dx_j, Dy_j, R2_j = fl(r_j * r_j) and the weights w_j
-// (all doubles). Let X = px - Dx_j and Y = py - Dy_j exactly,
+// with |d| <= u or f. For one output pixel (column i) and node j the plain
+// warp works on px = i * Kx, py, Dx_j, Dy_j, R2_j = fl(r_j * r_j) and the
+// weights w_j (all doubles). Let X = px - Dx_j and Y = py - Dy_j exactly,
 // S = X^2 + Y^2 + R2_j, Phi = S^mi, Q = px + sum_j w_j Phi_j (real numbers)
-// and A = sum_j max(|wx_j|, |wy_j|) Phi_j.
+// and A = sum_j max(|wx_j|, |wy_j|) Phi_j; likewise for y.
 //
-// 1. The plain evaluation is within Ke A + u |q| of Q, Ke = 2^-36. Its d is
-//    sqrt(X^2 + Y^2)(1 + e), |e| <= 3.01u + 2^-40 (two squares, a sum, the
-//    square root and the Real48 store), so s = S(1 + z), |z| <= 2^-39 + 8.1u.
-//    Phi comes out as S^mi (1 + l) with |l| <= |mi| |z| + 2u + 2^-40 <= 2^-37.9
-//    for the four special exponents (|mi| <= 1). The products and the sum of
-//    at most 100 terms in double add (N + 1) u A <= 2^-46 A, and px + sum one
-//    rounding u |q|.
+// 1. The plain evaluation is within Ke A + u |q| of Q, Ke = 2^-37.8. Its d is
+//    sqrt(X^2 + Y^2)(1 + e), |e| <= 3.01u + 2^-40 (a difference and a square
+//    each way, their sum, the square root, the Real48 store), so with
+//    d * d + R2_j, s = S(1 + z), |z| <= 2^-39 + 8.1u. Phi comes out as
+//    S^mi (1 + l), |l| <= |mi| |z| + 2u + 2^-40 <= 2^-38.3 for the four
+//    special exponents (|mi| <= 1: division or square root, the store). The
+//    products and the sum of at most 100 terms in double add (N + 1) u A
+//    <= 2^-46 A, and px + sum one rounding, u |q|.
 //
-// 2. The fast evaluation is within Kf A + u |q| of Q. In floats: Ph + Pl = px
-//    and Dh + Dl = Dx up to 2^-48 |px| and 2^-48 |Dx|; x = (Ph - Dh) + (Pl - Dl)
+// 2. mi = -1 and -0.5 in floats, within Kf A + u |q| of Q. Ph + Pl = px and
+//    Dh + Dl = Dx up to 2^-48 |px| and 2^-48 |Dx|; x = (Ph - Dh) + (Pl - Dl)
 //    is X (1 + g) + a with |g| <= 2.01 f and |a| <= 2^-46.8 (|px| + |Dx|)
-//    <= 2^-30 (coordinates below 2^15). With c_j = float(fl(dy^2 + R2_j)),
-//    C (1 + 5u + f) where C = Y^2 + R2_j >= R2_j >= 2^-8, the fused
+//    <= 2^-30 (coordinates below 2^15). c_j = float(fl(dy^2 + R2_j)) is
+//    C (1 + 4u + f) with C = Y^2 + R2_j >= R2_j >= 2^-8, and the fused
 //    s = fl(x x + c) is S (1 + t) with
 //        |t| <= 2|g| + f + f + 2|a| |X| / (X^2 + C)
 //            <= 4.02f + 2f + |a| / sqrt(C) <= 6.3f.
@@ -46,25 +47,36 @@
 //                 - (1 + e0)^2 d1 up to 2^-34; y1 = fl(y0 + y0 (h / 2)) is
 //                 rsqrt(s)(1 - 1.5 e0^2 - (1 + e0)^3 d1 / 2 + ...)(1 + d2),
 //                 within 4.9f of s^-1/2; with t / 2, within 8.1f.
-//      mi = 0.5:  fl(s y1), within 4.9f + f + 3.2f = 9.1f of S^1/2.
-//      mi = 1:    s itself, within 6.3f.
-//    So each float term fl(w_f phi) has w_f phi = w Phi (1 + p), |p| <= 10.7f
-//    (the weight's own rounding f included). The terms are summed with fused
-//    multiply-adds in blocks of B = 8 nodes, each block's partial sums off by
-//    at most B f of the block's sum of |terms|; the block sums go into a
-//    double sum (exact conversion, at most 13 additions: 2^-49 A). In all
+//    So each float term w_f phi is w Phi (1 + p), |p| <= 10.7f (the weight's
+//    own rounding f included). The terms are summed with fused multiply-adds
+//    in blocks of B = 8 nodes, each block's partial sums off by at most B f of
+//    the block's sum of |terms|; the block sums go into a double sum (exact
+//    conversion, at most 13 additions: 2^-49 A). In all
 //    Kf = (10.7 + 8) f (1 + 2^-20) < 2^-19.77.
 //
-// 3. The bound computed per pixel. A_f, the float sum of fl(wa_f phi) with
-//    wa_f = float(max(|wx|, |wy|)), is at least A (1 - 2^-16) (100 positive
-//    terms: 100 f for the sum, 11.7f for each term). Values below the float
-//    range lose at most 2^-150 per operation, 2^-102 for a pixel when
-//    weights times basis values stay below 2^100. So
-//        |q_fast - q_plain| <= K A_f + 2u |q| + 2^-90,   K = 2^-19.7,
-//    and err = K A_f + 2^-90; the check adds 2^-50 |q| (twice 2u |q| and
-//    the rounding of q +- the bound).
+// 3. mi = 0.5 and 1 in doubles: their sums cancel (basis values grow with the
+//    distance while the displacement stays small), so that A is far larger
+//    than |q| and float terms would leave too wide a bound. dx = fl(px - Dx),
+//    s = fl(dx dx + fl(dy^2 + R2_j)) (no square root for d) is S(1 + t),
+//    |t| <= 7.1u. mi = 1: phi = s. mi = 0.5: y from the 2^-14 estimate and
+//    two Newton steps as above is within 1.5 (1.5 * 2^-28)^2 + 2.1u of
+//    s^-1/2 (2.6u), phi = fl(s y) within 3.6u of sqrt(s), 7.2u of sqrt(S).
+//    The terms go into double sums with fused multiply-adds: (N + 7.2) u A.
+//    In all Kd <= 108u < 2^-46.2, and Ke + Kd < 2^-37.7: K = 2^-37.
 //
-// 4. The bytes. Inside a source cell (x0, y0 fixed) the plain sample is
+// 4. The bound computed per pixel. A_f, the float sum of fl(wa_f phi) with
+//    wa_f = float(max(|wx|, |wy|)), is at least A (1 - 2^-16) (100 positive
+//    terms: 100 f for the sum, 11.7f for each term); in doubles at least
+//    A (1 - 2^-45). Float results below the normal range lose at most 2^-149
+//    each, weights below it at most 2^-150 times a basis value of at most
+//    2^8: below 2^-130 for a pixel, inside the 2^-90 added; weights times
+//    basis values below 2^100 keep every float finite. So
+//        |q_fast - q_plain| <= K A_f + 2u |q| + 2^-90,  K = 2^-19.7 (floats)
+//    and err = K A_f + 2^-90; the check adds 2^-50 |q| (twice 2u |q| and the
+//    rounding of q +- the bound). With every weight 0 the plain sums are
+//    +0 exactly, the positions px and py themselves: err = 0.
+//
+// 5. The bytes. Inside a source cell (x0, y0 fixed) the plain sample is
 //    round(v) with v = a + fy (b - a), a and b the stored horizontal
 //    interpolations. Against the real bilinear value V, |v - V| <= 2^-31.9
 //    (Real48 stores of values below 256: 2^-32, double roundings: 2^-43).
@@ -73,9 +85,10 @@
 //    If the whole box of positions within the bound lies in one cell inside
 //    the source (or wholly outside it, black either way), fx and fy differ by
 //    at most the bound in x and in y (qr = fl(sh - 1 - qy) adds 2u sh), and
-//    if the value at the fast position is farther than Gx ex + Gy ey + 2^-29
-//    from every half-integer, the plain value rounds to the same byte. Those
-//    pixels are safe; every other pixel is computed again the plain way.
+//    if the value at the fast position (v itself, or without the stores:
+//    2^-31.9 more) is farther than Gx ex + Gy ey + 2^-29 from every
+//    half-integer, the plain value rounds to the same byte. Those pixels are
+//    safe; every other pixel is computed again the plain way.
 //
 // Ranges the proof needs (PrepareNodeWarpFast checks them, and the plain
 // warp's own range test, so that no value of the plain evaluation is
@@ -92,7 +105,7 @@ bool FastWanted = true;
 constexpr int kBlock = 8;                // nodes summed in float before the double sum
 constexpr double kRelative = 0x1.4p-20;  // K: 1.25 * 2^-20 > 2^-19.7
 constexpr double kAbsolute = 0x1p-90;
-constexpr double kRelativeDouble = 0x1p-37;  // K of the positive exponents
+constexpr double kRelativeDouble = 0x1p-37;  // K of the doubles
 constexpr int kLanes = 16;               // floats of an AVX-512 register
 constexpr int kVectors = 2;              // registers of pixels going through the nodes together
 constexpr int kPass = kLanes * kVectors;
