@@ -69,6 +69,24 @@ struct LineWork {
         for (int k = 0; k <= sourceLength; ++k)
             Map[k] = StoreReal48(static_cast<double>(k) * targetLength / sourceLength - 0.5);
     }
+
+    // Map becomes the map of line 'line' (-1: the plain scaling), resampled
+    // by resample(line) unless it holds that one already. The outer edges of
+    // the line stay on the outer edges.
+    template <class Resample>
+    void UseMapOf(int line, int sourceLength, int targetLength, const Resample& resample)
+    {
+        if (MapOf == line)
+            return;
+        MapOf = line;
+        if (line < 0) {
+            PlainMap(sourceLength, targetLength);
+            return;
+        }
+        resample(line);
+        Map[0] = -0.5;
+        Map[sourceLength] = targetLength - 0.5;
+    }
 };
 
 // A line whose map cannot be resampled keeps the map of the line before it.
@@ -216,18 +234,11 @@ void HorizontalPass(const RasterImage& src, const TMeshDefsData& columnCurves,
         LineWork& band = work.local();
         band.MapOf = -2;
         for (int y = begin; y < end; ++y) {
-            if (band.MapOf != from[y]) {
-                band.MapOf = from[y];
-                if (from[y] < 0) {
-                    band.PlainMap(ws, wd);
-                } else {
-                    const size_t at = static_cast<size_t>(from[y]) * cols;
-                    resample(&columnCurves.X[at], &columnCurves.Y[at], cols, w.Edges.data(),
-                             band.Map.data(), ws);
-                    band.Map[0] = -0.5;  // the outer edges of the line stay on the outer edges
-                    band.Map[ws] = wd - 0.5;
-                }
-            }
+            band.UseMapOf(from[y], ws, wd, [&](int line) {
+                const size_t at = static_cast<size_t>(line) * cols;
+                resample(&columnCurves.X[at], &columnCurves.Y[at], cols, w.Edges.data(),
+                         band.Map.data(), ws);
+            });
             ResampleLine(srcTop - static_cast<ptrdiff_t>(y) * src.RowBytes, ws, wd,
                          band.Map.data(), mid.Column(0) + 3 * y, mid.ColumnBytes(), band);
             lines.LineDone();
@@ -261,21 +272,14 @@ void VerticalPass(ColumnPicture& mid, const TMeshDefsData& rowCurves, Resampler 
         LineWork& band = work.local();
         band.MapOf = -2;
         for (int x = begin; x < end; ++x) {
-            if (band.MapOf != from[x]) {
-                band.MapOf = from[x];
-                if (from[x] < 0) {
-                    band.PlainMap(hs, hd);
-                } else {
-                    for (int j = 0; j < rows; ++j) {
-                        band.SampleX[j] = rowCurves.X[rowCurves.Index(from[x], j)];
-                        band.SampleY[j] = rowCurves.Y[rowCurves.Index(from[x], j)];
-                    }
-                    resample(band.SampleX.data(), band.SampleY.data(), rows, w.Edges.data(),
-                             band.Map.data(), hs);
-                    band.Map[0] = -0.5;
-                    band.Map[hs] = hd - 0.5;
+            band.UseMapOf(from[x], hs, hd, [&](int line) {
+                for (int j = 0; j < rows; ++j) {
+                    band.SampleX[j] = rowCurves.X[rowCurves.Index(line, j)];
+                    band.SampleY[j] = rowCurves.Y[rowCurves.Index(line, j)];
                 }
-            }
+                resample(band.SampleX.data(), band.SampleY.data(), rows, w.Edges.data(),
+                         band.Map.data(), hs);
+            });
             ResampleLine(mid.Column(x), hs, hd, band.Map.data(), dstTop + 3 * x,
                          -static_cast<ptrdiff_t>(dst.RowBytes), band);
             lines.LineDone();

@@ -11,33 +11,10 @@
 #include "mesh/mesh_defs.h"
 #include "mesh/mesh_frame.h"
 #include "mesh/two_pass_warp.h"
+#include "images/scale_test_util.h"
 #include "test_support.h"
 
 namespace {
-
-RasterImage Noise(int w, int h, uint32_t seed)
-{
-    RasterImage image;
-    image.Init(w, h);
-    std::mt19937 rng(seed);
-    uint8_t* p = image.Lock();
-    for (int32_t k = 0; k < image.ImageSize; ++k)
-        p[k] = static_cast<uint8_t>(rng() % 7 == 0 ? rng() : 40 + (k / 3) % 150);
-    image.Unlock();
-    return image;
-}
-
-// The pixel bytes of every row, padding left out.
-std::vector<uint8_t> Pixels(const RasterImage& image)
-{
-    std::vector<uint8_t> bytes;
-    const uint8_t* p = image.Lock();
-    for (int y = 0; y < image.Height(); ++y)
-        bytes.insert(bytes.end(), p + static_cast<size_t>(y) * image.RowBytes,
-                     p + static_cast<size_t>(y) * image.RowBytes + 3 * image.Width());
-    image.Unlock();
-    return bytes;
-}
 
 // A normalised cols x rows grid whose interior nodes move by a smooth field.
 TMeshDefsData Mesh(int cols, int rows, double phase)
@@ -55,11 +32,6 @@ TMeshDefsData Mesh(int cols, int rows, double phase)
             mesh.Y[mesh.Index(i, j)] = y;
         }
     return mesh;
-}
-
-TMeshDefsData InPixels(const TMeshDefsData& mesh, int w, int h)
-{
-    return MeshInPixels(mesh, w, h);
 }
 
 struct WarpRun {
@@ -80,7 +52,7 @@ WarpRun Warp(int threads, const RasterImage& src, const TMeshDefsData& from,
         TwoPassWarp(src, from, to, method, dst);
         EXPECT_EQ(errors.OffThread, 0);
         EXPECT_EQ(progress.OffThread, 0);
-        run.Bytes = Pixels(dst);
+        run.Bytes = PixelBytes(dst);
         run.Progress = progress.Values;
         run.Messages = errors.Count();
     });
@@ -91,13 +63,13 @@ WarpRun Warp(int threads, const RasterImage& src, const TMeshDefsData& from,
 
 TEST(WarpThreads, TwoPassWarpGivesTheSameBytesProgressAndMessagesOnAnyNumberOfThreads)
 {
-    const RasterImage src = Noise(301, 203, 5);
+    const RasterImage src = RandomPicture(301, 203, 5);
     // Enlarging in one direction and reducing in the other, and the reverse.
     const int sizes[][2] = {{257, 311}, {611, 97}};
     for (int method = 0; method < 4; ++method)
         for (const auto& size : sizes) {
-            const TMeshDefsData from = InPixels(Mesh(7, 6, 0.0), 301, 203);
-            const TMeshDefsData to = InPixels(Mesh(7, 6, 2.1), size[0], size[1]);
+            const TMeshDefsData from = MeshInPixels(Mesh(7, 6, 0.0), 301, 203);
+            const TMeshDefsData to = MeshInPixels(Mesh(7, 6, 2.1), size[0], size[1]);
             const WarpRun one = Warp(1, src, from, to, method, size[0], size[1]);
             ASSERT_EQ(one.Messages, 0u);
             ASSERT_FALSE(one.Progress.empty());
@@ -117,14 +89,14 @@ TEST(WarpThreads, RefusedLinesKeepTheMapOfTheLineBeforeOnAnyNumberOfThreads)
     // of x = 0, so their maps are refused and each keeps the map of the last
     // row before that had one. The refused run is longer than a band, so
     // bands start inside it.
-    const RasterImage src = Noise(240, 400, 9);
+    const RasterImage src = RandomPicture(240, 400, 9);
     TMeshDefsData from = Mesh(5, 5, 0.0);
     from.X[from.Index(0, 2)] = 0.2;
     // A top border node pulled down does the same to columns of pass 2.
     from.Y[from.Index(2, 0)] = 0.15;
     const TMeshDefsData to = Mesh(5, 5, 1.0);
-    const TMeshDefsData f = InPixels(from, 240, 400);
-    const TMeshDefsData t = InPixels(to, 260, 380);
+    const TMeshDefsData f = MeshInPixels(from, 240, 400);
+    const TMeshDefsData t = MeshInPixels(to, 260, 380);
     for (int method = 0; method < 4; ++method) {
         const WarpRun one = Warp(1, src, f, t, method, 260, 380);
         // Linear names every refused line (and grid curve); Catmull-Rom
@@ -156,8 +128,8 @@ TEST(WarpThreads, RefusedLinesKeepTheMapOfTheLineBeforeOnAnyNumberOfThreads)
 
 TEST(WarpThreads, MorphFrameIsTheSameOnAnyNumberOfThreads)
 {
-    const RasterImage left = Noise(320, 200, 1);
-    const RasterImage right = Noise(280, 260, 2);
+    const RasterImage left = RandomPicture(320, 200, 1);
+    const RasterImage right = RandomPicture(280, 260, 2);
     const TMeshDefsData leftMesh = Mesh(6, 6, 0.3);
     const TMeshDefsData rightMesh = Mesh(6, 6, 1.7);
     MeshMorphSettings s;
@@ -176,15 +148,15 @@ TEST(WarpThreads, MorphFrameIsTheSameOnAnyNumberOfThreads)
                 RasterImage frame;
                 ASSERT_FALSE(MeshFrame(left, leftMesh, right, rightMesh, s, 3, frame));
                 if (first.empty())
-                    first = Pixels(frame);
+                    first = PixelBytes(frame);
                 else
-                    EXPECT_TRUE(Pixels(frame) == first) << method << " " << threads;
+                    EXPECT_TRUE(PixelBytes(frame) == first) << method << " " << threads;
             });
         // Frame 3 of 7 is neither picture alone.
         RasterImage a;
         s.DoMorph = 0;
         ASSERT_FALSE(MeshFrame(left, leftMesh, right, rightMesh, s, 3, a));
         s.DoMorph = 1;
-        EXPECT_FALSE(Pixels(a) == first);
+        EXPECT_FALSE(PixelBytes(a) == first);
     }
 }

@@ -78,6 +78,22 @@ TNodeDefsData Nodes(std::vector<NodePoint> pts)
     return d;
 }
 
+// n random nodes on a w x h source and the same nodes moved by up to jitter
+// pixels in each direction, kept on the picture.
+void RandomNodePairs(int n, int w, int h, double jitter, std::mt19937& rng, TNodeDefsData& S,
+                     TNodeDefsData& D)
+{
+    std::uniform_real_distribution<double> ux(0, w - 1), uy(0, h - 1), jit(-jitter, jitter);
+    std::vector<NodePoint> s, d;
+    for (int i = 0; i < n; ++i) {
+        const double x = ux(rng), y = uy(rng);
+        s.push_back({x, y});
+        d.push_back({std::clamp(x + jit(rng), 0.0, w - 1.0), std::clamp(y + jit(rng), 0.0, h - 1.0)});
+    }
+    S = Nodes(s);
+    D = Nodes(d);
+}
+
 bool AllBlack(RasterImage& img, int fromRowFromTop = 0, int toRowFromTop = -1)
 {
     if (toRowFromTop < 0)
@@ -364,14 +380,8 @@ TEST(NodeWarp, FastWarpGivesThePlainWarpsPixels)
 {
     RasterImage src = NoisePicture(97, 61, 9);
     std::mt19937 rng(4);
-    std::uniform_real_distribution<double> ux(0, 96), uy(0, 60), jit(-6, 6);
-    std::vector<NodePoint> s, d;
-    for (int i = 0; i < 12; ++i) {
-        const double x = ux(rng), y = uy(rng);
-        s.push_back({x, y});
-        d.push_back({std::clamp(x + jit(rng), 0.0, 96.0), std::clamp(y + jit(rng), 0.0, 60.0)});
-    }
-    TNodeDefsData S = Nodes(s), D = Nodes(d);
+    TNodeDefsData S, D;
+    RandomNodePairs(12, 97, 61, 6.0, rng, S, D);
     for (double mi : {-1.0, -0.5, 0.5, 1.0, 1.7, 2.0, -1.5, 0.0}) {
         for (uint8_t mode : {0, 1, 2}) {
             SCOPED_TRACE(testing::Message() << "mi " << mi << " mode " << int(mode));
@@ -576,14 +586,8 @@ TEST(NodeWarp, SameBytesProgressAndMessagesOnOneTwoAndEightThreads)
 {
     RasterImage src = NoisePicture(211, 157, 3);
     std::mt19937 rng(11);
-    std::uniform_real_distribution<double> ux(0, 210), uy(0, 156), jit(-9, 9);
-    std::vector<NodePoint> s, d;
-    for (int i = 0; i < 20; ++i) {
-        const double x = ux(rng), y = uy(rng);
-        s.push_back({x, y});
-        d.push_back({std::clamp(x + jit(rng), 0.0, 210.0), std::clamp(y + jit(rng), 0.0, 156.0)});
-    }
-    TNodeDefsData S = Nodes(s), D = Nodes(d);
+    TNodeDefsData S, D;
+    RandomNodePairs(20, 211, 157, 9.0, rng, S, D);
     const struct {
         double Mi;
         uint8_t Mode;
@@ -698,14 +702,8 @@ TEST(NodeWarpFast, SameBytesAsThePlainEvaluationOverRandomNodeSetsExponentsAndRa
         const int ow = 100 + static_cast<int>(rng() % 160), oh = 60 + static_cast<int>(rng() % 120);
         const int counts[] = {1, 3, 9, 25, 40, 100};
         const int n = counts[set];
-        std::uniform_real_distribution<double> ux(0, sw - 1), uy(0, sh - 1), jit(-12, 12);
-        std::vector<NodePoint> s, d;
-        for (int i = 0; i < n; ++i) {
-            const double x = ux(rng), y = uy(rng);
-            s.push_back({x, y});
-            d.push_back({std::clamp(x + jit(rng), 0.0, sw - 1.0), std::clamp(y + jit(rng), 0.0, sh - 1.0)});
-        }
-        TNodeDefsData S = Nodes(s), D = Nodes(d);
+        TNodeDefsData S, D;
+        RandomNodePairs(n, sw, sh, 12.0, rng, S, D);
         for (int e = 0; e < 6; ++e)
             for (uint8_t mode : {0, 1, 2}) {
                 SCOPED_TRACE(testing::Message() << "set " << set << " nodes " << n << " mi "
