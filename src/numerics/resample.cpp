@@ -305,10 +305,44 @@ namespace {
 // The outputs xOut[k..] (k > 0) that stay on the current cubic: each one not
 // past x1 ("dir * x > dir * x1" without the sign; NaN stays and fails to
 // store, as in the step of CatmullRom). Returns the first output past x1.
+// The same four outputs at a time while all four stay on the cubic and their
+// values lie inside the plain Real48 range: the very operations of the loop
+// below, lane by lane. Returns the first output it left to that loop.
+template <bool Up>
+__attribute__((target("avx2"))) int CubicRunAvx2(const double* xOut, double* yOut, int k, int nOut,
+                                                  double x0, double x1, double c0, double c1,
+                                                  double c2, double c3)
+{
+    const __m256d vx0 = _mm256_set1_pd(x0), vx1 = _mm256_set1_pd(x1);
+    const __m256d v0 = _mm256_set1_pd(c0), v1 = _mm256_set1_pd(c1);
+    const __m256d v2 = _mm256_set1_pd(c2), v3 = _mm256_set1_pd(c3);
+    const __m256d smallest = _mm256_set1_pd(0x1p-128), largest = _mm256_set1_pd(0x1p126);
+    const __m256d split = _mm256_set1_pd(8193.0), sign = _mm256_set1_pd(-0.0);
+    for (; k + 4 <= nOut; k += 4) {
+        const __m256d x = _mm256_loadu_pd(xOut + k);
+        // "past x1" is false for NaN, which stays (and then fails to store).
+        const __m256d past = Up ? _mm256_cmp_pd(x, vx1, _CMP_GT_OQ) : _mm256_cmp_pd(x, vx1, _CMP_LT_OQ);
+        const __m256d t = _mm256_sub_pd(x, vx0);
+        const __m256d v = _mm256_add_pd(
+            _mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(v3, t), v2), t), v1), t),
+            v0);
+        const __m256d a = _mm256_andnot_pd(sign, v);
+        const __m256d inside = _mm256_and_pd(_mm256_cmp_pd(a, smallest, _CMP_GE_OQ),
+                                             _mm256_cmp_pd(a, largest, _CMP_LT_OQ));
+        if (_mm256_movemask_pd(past) != 0 || _mm256_movemask_pd(inside) != 0xF)
+            break;
+        const __m256d c = _mm256_mul_pd(v, split);
+        _mm256_storeu_pd(yOut + k, _mm256_sub_pd(c, _mm256_sub_pd(c, v)));
+    }
+    return k;
+}
+
 template <bool Up>
 int CubicRun(const double* xOut, double* yOut, int k, int nOut, double x0, double x1, double c0,
              double c1, double c2, double c3)
 {
+    if (CpuHasAvx2())
+        k = CubicRunAvx2<Up>(xOut, yOut, k, nOut, x0, x1, c0, c1, c2, c3);
     for (; k < nOut; ++k) {
         const double x = xOut[k];
         if (Up ? x > x1 : x < x1)
