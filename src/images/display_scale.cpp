@@ -699,17 +699,25 @@ void ScaleQuick(const RasterImage& source, RasterImage& target)
         for (int32_t& c : columns)
             c *= 3;  // byte offsets within a row
         const size_t rowLength = 3 * static_cast<size_t>(tw);
-        ForEachBand(th, kBandRows, [&](int32_t begin, int32_t end) {
+        // Everything by value: byte stores could alias what a reference
+        // points to, which would reload every address for every pixel.
+        const int32_t* const columnIndex = columns.data();
+        const int32_t* const row = rows.data();
+        const int32_t sourceRowBytes = source.RowBytes, targetRowBytes = target.RowBytes;
+        ForEachBand(th, 4 * kBandRows, [=](int32_t begin, int32_t end) {
+            // Locals, not the closure's copies, which byte stores may alias.
+            const int32_t* const column = columnIndex;
+            const int32_t width = tw;
             for (int32_t y = begin; y < end; ++y) {
-                uint8_t* d = dst + static_cast<size_t>(y) * target.RowBytes;
-                if (y > begin && rows[y] == rows[y - 1]) {
+                uint8_t* d = dst + static_cast<size_t>(y) * targetRowBytes;
+                if (y > begin && row[y] == row[y - 1]) {
                     // Same source row as the target row below: repeat it.
-                    std::memcpy(d, d - target.RowBytes, rowLength);
+                    std::memcpy(d, d - targetRowBytes, rowLength);
                     continue;
                 }
-                const uint8_t* s = src + static_cast<size_t>(rows[y]) * source.RowBytes;
-                for (int32_t x = 0; x < tw; ++x, d += 3) {
-                    const uint8_t* p = s + columns[x];
+                const uint8_t* s = src + static_cast<size_t>(row[y]) * sourceRowBytes;
+                for (int32_t x = 0; x < width; ++x, d += 3) {
+                    const uint8_t* p = s + column[x];
                     d[0] = p[0];
                     d[1] = p[1];
                     d[2] = p[2];

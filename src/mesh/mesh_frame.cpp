@@ -168,6 +168,25 @@ uint8_t DissolveChannel(int a, int b, int32_t k, int32_t n)
     return static_cast<uint8_t>(ClampRound(255, value));
 }
 
+namespace {
+// Rows begin .. end - 1 of the dissolve through the table, padding cleared.
+// Kept out of line: inlined into the band code the loop came out a third
+// slower.
+[[gnu::noinline]] void DissolveRows(const uint8_t* table, const uint8_t* pa, const uint8_t* pb, uint8_t* out,
+                  int32_t begin, int32_t end, int32_t used, int32_t rowBytes)
+{
+    for (int32_t row = begin; row < end; ++row) {
+        const size_t start = static_cast<size_t>(row) * rowBytes;
+        const uint8_t* ra = pa + start;
+        const uint8_t* rb = pb + start;
+        uint8_t* ro = out + start;
+        for (int32_t i = 0; i < used; ++i)
+            ro[i] = table[static_cast<size_t>(ra[i]) * 256 + rb[i]];
+        std::memset(ro + used, 0, static_cast<size_t>(rowBytes - used));
+    }
+}
+}  // namespace
+
 void CrossDissolve(const RasterImage& a, const RasterImage& b, int32_t k, int32_t n,
                    RasterImage& frame)
 {
@@ -183,20 +202,8 @@ void CrossDissolve(const RasterImage& a, const RasterImage& b, int32_t k, int32_
     const uint8_t* pa = a.Lock();
     const uint8_t* pb = b.Lock();
     uint8_t* out = frame.Lock();
-    const uint8_t* const lookup = table.data();
-    // Everything by value: stores of bytes could alias what a reference
-    // points to, which would reload the table's address every byte.
-    ForEachBand(frame.Height(), 32, [=](int begin, int end) {
-        const uint8_t* const t = lookup;
-        for (int32_t row = begin; row < end; ++row) {
-            const size_t start = static_cast<size_t>(row) * rowBytes;
-            const uint8_t* ra = pa + start;
-            const uint8_t* rb = pb + start;
-            uint8_t* ro = out + start;
-            for (int32_t i = 0; i < used; ++i)
-                ro[i] = t[static_cast<size_t>(ra[i]) * 256 + rb[i]];
-            std::memset(ro + used, 0, static_cast<size_t>(rowBytes - used));
-        }
+    ForEachBand(frame.Height(), 32, [&](int begin, int end) {
+        DissolveRows(table.data(), pa, pb, out, begin, end, used, rowBytes);
     });
     frame.Unlock();
     b.Unlock();
