@@ -72,16 +72,8 @@ void DrawSpline(ClipLineContext& c, const GridLine& line, int32_t segments)
 void DrawMarkerOf(ClipLineContext& c, const TMeshDefs& d)
 {
     const TMeshDefsData& m = *d.Data;
-    if (!Inside(m, d.SelCol, d.SelRow) || c.ScaleX == 0 || c.ScaleY == 0)
-        return;
-    const RealPoint p{m.X[m.Index(d.SelCol, d.SelRow)], m.Y[m.Index(d.SelCol, d.SelRow)]};
-    const double s = d.PointSize, u = 1 / c.ScaleX, v = 1 / c.ScaleY;
-    ClipLine(c, p.X - (s - 1) * u, p.Y, p.X + s * u, p.Y);
-    ClipLine(c, p.X - (s - 2) * u, p.Y + v, p.X + (s - 1) * u, p.Y + v);
-    ClipLine(c, p.X - (s - 2) * u, p.Y - v, p.X + (s - 1) * u, p.Y - v);
-    ClipLine(c, p.X, p.Y - (s - 1) * v, p.X, p.Y + s * v);
-    ClipLine(c, p.X + u, p.Y - (s - 2) * v, p.X + u, p.Y + (s - 1) * v);
-    ClipLine(c, p.X - u, p.Y - (s - 2) * v, p.X - u, p.Y + (s - 1) * v);
+    if (Inside(m, d.SelCol, d.SelRow))
+        ClipMarker(c, m.X[m.Index(d.SelCol, d.SelRow)], m.Y[m.Index(d.SelCol, d.SelRow)], d.PointSize);
 }
 
 // The whole mesh in its colour, but for grid column skipCol and grid row

@@ -103,3 +103,16 @@ void ClipLine(ClipLineContext& c, double x1, double y1, double x2, double y2)
     c.Canvas->LineTo(ToPixel((x2 - c.WorldX1) * c.ScaleX + c.ScreenLeft),
                      ToPixel((y2 - c.WorldY1) * c.ScaleY + c.ScreenTop));
 }
+
+void ClipMarker(ClipLineContext& c, double x, double y, int32_t size)
+{
+    if (c.ScaleX == 0 || c.ScaleY == 0)
+        return;
+    const double s = size, u = 1 / c.ScaleX, v = 1 / c.ScaleY;
+    ClipLine(c, x - (s - 1) * u, y, x + s * u, y);
+    ClipLine(c, x - (s - 2) * u, y + v, x + (s - 1) * u, y + v);
+    ClipLine(c, x - (s - 2) * u, y - v, x + (s - 1) * u, y - v);
+    ClipLine(c, x, y - (s - 1) * v, x, y + s * v);
+    ClipLine(c, x + u, y - (s - 2) * v, x + u, y + (s - 1) * v);
+    ClipLine(c, x - u, y - (s - 2) * v, x - u, y + (s - 1) * v);
+}

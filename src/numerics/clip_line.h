@@ -51,3 +51,9 @@ inline void ClipLine(double x1, double y1, double x2, double y2)
 {
     ClipLine(ClipContext, x1, y1, x2, y2);
 }
+
+// The marker of a point at world (x, y): a plus three screen pixels thick,
+// 2 * size - 1 pixels across in the middle and 2 * size - 3 on the sides, as
+// six clipped strokes whose end points are left out. Nothing while the
+// context has no scale.
+void ClipMarker(ClipLineContext& context, double x, double y, int32_t size);
