@@ -10,22 +10,12 @@
 //   RegionCutThenScale - the zoomed region rendered the plain way (cut out,
 //                  then scaled), for comparison; no screen image.
 // Run offscreen: the view paints into its window's backing store as on a screen.
-#include <QApplication>
-#include <QMouseEvent>
-#include <benchmark/benchmark.h>
-#include <cstdlib>
-
 #include "bench_support.h"
+#include "bench_view_support.h"
 #include "images/display_scale.h"
 #include "views/mesh_imag.h"
 
 namespace {
-
-void SendMouse(QWidget& w, QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons held)
-{
-    QMouseEvent e(type, QPointF(p), QPointF(w.mapToGlobal(p)), button, held, Qt::NoModifier);
-    QApplication::sendEvent(&w, &e);
-}
 
 // A cols x rows mesh with its interior nodes a little off the regular grid.
 void JitteredMesh(TMeshDefs& mesh, int cols, int rows)
@@ -121,13 +111,4 @@ BENCHMARK(RegionCutThenScale)->Unit(benchmark::kMillisecond);
 BENCHMARK(DragMove)->Unit(benchmark::kMillisecond);
 BENCHMARK(RegionChange)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv)
-{
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunViewBenchmarks(argc, argv); }
