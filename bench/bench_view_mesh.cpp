@@ -46,21 +46,7 @@ void DragMove(benchmark::State& state)
     const RealPoint node = view.Mesh.Data->GetNode(15, 15);
     const ViewMapping m = view.Mapping();
     const QPoint at(int(m.PanelX(node.X)), int(m.PanelY(node.Y)));
-    SendMouse(view, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
-    if (!view.IsDragging()) {
-        state.SkipWithError("no node under the pointer");
-        return;
-    }
-    QCoreApplication::processEvents();  // the first paint of the drag
-    int k = 0;
-    for (auto _ : state) {
-        const QPoint to = at + QPoint(k % 7 - 3, k % 5 - 2);
-        ++k;
-        SendMouse(view, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
-        // The repaint the move asked for, into the window's backing store.
-        QCoreApplication::processEvents();
-    }
-    SendMouse(view, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    TimeDragMoves(state, view, at, [&] { return view.IsDragging(); });
     ReportMegapixels(state, 1920.0 * 1080.0);
 }
 

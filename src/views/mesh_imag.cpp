@@ -16,21 +16,14 @@ TMeshImag::TMeshImag(QWidget* parent) : TPictImag(kMeshViewRules, parent)
 TMeshImag::TMeshImag(RasterImage&& picture, const ViewRegion& region, QWidget* parent)
     : TPictImag(kMeshViewRules, parent)
 {
-    if (!picture.Allocated || picture.Width() <= 0 || picture.Height() <= 0) {
-        ShowPlaceholder(320, 200);
-        return;
-    }
-    InstallPicture(std::move(picture), &region);
-    ResizeToPicture();
-    RenderView();
+    StartWith(std::move(picture), region);
 }
 
 TMeshImag::~TMeshImag() = default;
 
 void TMeshImag::SetPicture(RasterImage&& picture)
 {
-    InstallPicture(std::move(picture));
-    ResizeToPicture();
+    ReplacePicture(std::move(picture));
     Changed = true;
 }
 

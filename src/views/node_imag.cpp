@@ -85,21 +85,14 @@ TNodeImag::TNodeImag(QWidget* parent) : TPictImag(kNodeViewRules, parent)
 TNodeImag::TNodeImag(RasterImage&& picture, const ViewRegion& region, QWidget* parent)
     : TPictImag(kNodeViewRules, parent)
 {
-    if (!picture.Allocated || picture.Width() <= 0 || picture.Height() <= 0) {
-        ShowPlaceholder(320, 200);
-        return;
-    }
-    InstallPicture(std::move(picture), &region);
-    ResizeToPicture();
-    RenderView();
+    StartWith(std::move(picture), region);
 }
 
 TNodeImag::~TNodeImag() = default;
 
 void TNodeImag::SetPicture(RasterImage&& picture)
 {
-    InstallPicture(std::move(picture));
-    ResizeToPicture();
+    ReplacePicture(std::move(picture));
     Changed = true;
 }
 

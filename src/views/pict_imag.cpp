@@ -79,6 +79,17 @@ void TPictImag::ResizeToPicture()
         resize(Picture.Width() + 2 * Kind.Margin, Picture.Height() + 2 * Kind.Margin);
 }
 
+void TPictImag::StartWith(RasterImage&& picture, const ViewRegion& region)
+{
+    if (!picture.Allocated || picture.Width() <= 0 || picture.Height() <= 0) {
+        ShowPlaceholder(320, 200);
+        return;
+    }
+    InstallPicture(std::move(picture), &region);
+    ResizeToPicture();
+    RenderView();
+}
+
 bool TPictImag::SetRegion(const ViewRegion& region)
 {
     if (!RegionInside(Picture, region))

@@ -97,6 +97,16 @@ protected:
     void InstallPicture(RasterImage&& picture, const ViewRegion* region = nullptr);
     // Panel size = picture size plus the margins.
     void ResizeToPicture();
+    // A new view's picture: this one with its region (all of it when the
+    // region does not lie inside), panel sized to it and rendered; the
+    // 320 x 200 placeholder when there is no picture.
+    void StartWith(RasterImage&& picture, const ViewRegion& region);
+    // Takes a new picture, shows all of it and sizes the panel to it.
+    void ReplacePicture(RasterImage&& picture)
+    {
+        InstallPicture(std::move(picture));
+        ResizeToPicture();
+    }
     // Renders without repainting; false when nothing was rendered.
     bool RenderView();
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/gui_capture.h"
+#include "view_test_support.h"
 #include "views/mesh_imag.h"
 
 namespace {
@@ -43,15 +44,6 @@ void SetGrid(TMeshDefs& mesh, int cols, int rows)
 QPoint At(double u, double v, int w, int h)
 {
     return QPoint(int(std::nearbyint(14 + 0.5 + u * (w - 1))), int(std::nearbyint(14 + 0.5 + v * (h - 1))));
-}
-
-QRgb Rgb(uint32_t colour) { return qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF); }
-
-void HoverTo(QWidget& view, QPoint point)
-{
-    QMouseEvent move(QEvent::MouseMove, QPointF(point), QPointF(view.mapToGlobal(point)), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(&view, &move);
 }
 
 constexpr uint32_t kGreen = 0x0000FF00;

@@ -9,9 +9,11 @@
 #include <set>
 
 #include "app/gui_capture.h"
+#include "view_test_support.h"
 #include "node/node_warp.h"
 #include "numerics/real48.h"
 #include "views/node_imag.h"
+#include "views/program_state.h"
 
 namespace {
 
@@ -35,15 +37,6 @@ RasterImage Plain(int w, int h, uint8_t blue, uint8_t green, uint8_t red)
 // The panel pixel of the centre of picture pixel (i, j) when the whole
 // picture is shown 1:1 inside the 14-pixel margin.
 QPoint PixelAt(int i, int j) { return QPoint(14 + i, 14 + j); }
-
-QRgb Rgb(uint32_t colour) { return qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF); }
-
-void HoverTo(QWidget& view, QPoint point)
-{
-    QMouseEvent move(QEvent::MouseMove, QPointF(point), QPointF(view.mapToGlobal(point)), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(&view, &move);
-}
 
 // In the cross of size 5 round its centre: 9 across in the middle row and
 // column, 7 across in the rows and columns beside them.
@@ -443,6 +436,29 @@ private slots:
         QCOMPARE(status.last().at(0).toString(), QString::asprintf("Pixel: (%d, %d)", 10, 20));
         HoverTo(*Left, QPoint(5, 50));  // in the margin: no read-out
         QCOMPARE(status.count(), 1);
+    }
+
+    void thePointerShapeFollowsTheTool()
+    {
+        MakePair(320, 200);
+        const std::pair<int, Qt::CursorShape> slotShapes[] = {
+            {1, Qt::CrossCursor}, {6, Qt::SizeAllCursor}, {7, Qt::PointingHandCursor}, {8, Qt::OpenHandCursor}};
+        for (auto [slot, shape] : slotShapes)
+            SetCursorSlot(slot, QCursor(shape));
+        const std::pair<ToolMode, Qt::CursorShape> expected[] = {{ToolMode::Edit, Qt::CrossCursor},
+                                                                 {ToolMode::Delete, Qt::CrossCursor},
+                                                                 {ToolMode::ZoomIn, Qt::SizeAllCursor},
+                                                                 {ToolMode::ZoomAll, Qt::PointingHandCursor},
+                                                                 {ToolMode::HandMove, Qt::OpenHandCursor}};
+        for (auto [tool, shape] : expected) {
+            Tool = tool;
+            HoverTo(*Left, PixelAt(100, 100));
+            QCOMPARE(Left->cursor().shape(), shape);
+            HoverTo(*Left, QPoint(Left->width() - 14, 100));  // the margin starts here
+            QCOMPARE(Left->cursor().shape(), Qt::ArrowCursor);
+        }
+        for (auto [slot, shape] : slotShapes)
+            SetCursorSlot(slot, QCursor(Qt::ArrowCursor));
     }
 };
 
