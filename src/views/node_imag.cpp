@@ -141,6 +141,14 @@ NodePoint TNodeImag::KeptInside(QPoint point) const
     return NodePoint{x, y};
 }
 
+void TNodeImag::MarkEdited()
+{
+    Modified = true;
+    if (Partner)
+        Partner->Modified = true;
+    emit NodesEdited();
+}
+
 void TNodeImag::RepaintBoth()
 {
     update();
@@ -159,6 +167,7 @@ void TNodeImag::PressEdit(Qt::MouseButton button, QPoint point, ToolMode tool)
         BeginEditDrag(button, tool, point);
         Moved = false;
         DragIndex = k;
+        DragStart = Nodes.Data.GetNode(k);
         DragMapping = Mapping();
         Nodes.Selected = k;
         if (Partner)
@@ -172,7 +181,7 @@ void TNodeImag::PressEdit(Qt::MouseButton button, QPoint point, ToolMode tool)
     if (!edited)
         return;
     ComputeBothRadii();
-    emit NodesEdited();
+    MarkEdited();
     RepaintBoth();
 }
 
@@ -195,7 +204,9 @@ void TNodeImag::ReleaseEdit(QPoint point)
     if (Moved && DragIndex >= 0 && DragIndex < Nodes.Data.Count) {
         Nodes.MoveNode(DragIndex, KeptInside(point));
         ComputeBothRadii();
-        emit NodesEdited();
+        const NodePoint now = Nodes.Data.GetNode(DragIndex);
+        if (now.X != DragStart.X || now.Y != DragStart.Y)
+            MarkEdited();
     }
     Moved = false;
     DragMapping.reset();

@@ -57,7 +57,10 @@ public:
 
     // Set by a new picture and by every refresh.
     bool IsChanged() const { return Changed; }
-    void ClearChanged() { Changed = false; }
+    // Set by every edit of the node set made in this view or its partner: a
+    // pair added or deleted, a node moved elsewhere.
+    bool IsModified() const { return Modified; }
+    void ClearModified() { Changed = Modified = false; }
 
     // The project's warp method, with which the view recomputes radii.
     void SetRadiusMode(uint8_t mode) { RadiusMode = mode; }
@@ -73,7 +76,7 @@ public:
     int32_t DraggedIndex() const { return DragIndex; }
 
 signals:
-    // A node pair was added or deleted, or a node was moved.
+    // A node pair was added or deleted, or a node was moved elsewhere.
     void NodesEdited();
 
 protected:
@@ -109,13 +112,16 @@ private:
     // Every node but skip (-1: none) in its colour.
     void DrawNodes(QPainter& painter, int32_t skip) const;
     void MakeBackdrop();
+    void MarkEdited();
     void RepaintBoth();
 
     QPointer<TNodeImag> Partner;
     uint8_t RadiusMode = 0;
     bool Changed = false;
+    bool Modified = false;
     bool Moved = false;
     int32_t DragIndex = -1;
+    NodePoint DragStart;                      // where the dragged node was
     std::optional<ViewMapping> DragMapping;  // the mapping when the drag began
     QImage Backdrop;                          // the view without the dragged node
     QRect DragDrawn;                          // where the dragged node was last drawn

@@ -214,6 +214,8 @@ private slots:
             QVERIFY(std::abs(v->Nodes.Data.Y[0] - (y0 + (at.y() - 14) * (y1 - y0) / 200)) < 1e-9);
             QCOMPARE(v->Nodes.Selected, -1);
             QVERIFY(v->Nodes.Data.Modified);
+            QVERIFY(v->IsModified());
+            v->ClearModified();
         }
         QCOMPARE(Right->Nodes.Data.X[0], Left->Nodes.Data.X[0]);
         QCOMPARE(Shot(*Left).pixel(at), Rgb(kYellow));
@@ -238,6 +240,7 @@ private slots:
             QVERIFY(std::abs(v->Nodes.Data.X[0] * 319 - 80) < 1);
         }
         QCOMPARE(edited.count(), 2);
+        QVERIFY(Right->IsModified());
         QCOMPARE(Shot(*Left).pixel(at), kBack);
     }
 
@@ -257,6 +260,14 @@ private slots:
         QTest::mousePress(Left.get(), Qt::LeftButton, {}, PixelAt(160, 107));
         QVERIFY(!Left->IsDragging());
         QTest::mouseRelease(Left.get(), Qt::LeftButton, {}, PixelAt(160, 107));
+        // A click on a node selects it and changes nothing else.
+        Left->ClearModified();
+        Right->ClearModified();
+        QSignalSpy edited(Left.get(), &TNodeImag::NodesEdited);
+        QTest::mouseClick(Left.get(), Qt::LeftButton, {}, PixelAt(100, 40));
+        QCOMPARE(Right->Nodes.Selected, 1);
+        QVERIFY(!Left->IsModified() && !Right->IsModified());
+        QCOMPARE(edited.count(), 0);
         QTest::mousePress(Left.get(), Qt::LeftButton, {}, PixelAt(167, 104));
         QVERIFY(Left->IsDragging());
         QCOMPARE(Left->Nodes.Selected, 0);
@@ -266,6 +277,8 @@ private slots:
         QCOMPARE(Right->Nodes.Data.X, partnerX);  // not touched while dragging
         QTest::mouseRelease(Left.get(), Qt::LeftButton, {}, QPoint(-50, 300));
         QVERIFY(!Left->IsDragging());
+        QCOMPARE(edited.count(), 1);
+        QVERIFY(Right->IsModified());
         QCOMPARE(Left->Nodes.Data.X[0], RoundReal48(0.01 / 320));
         QCOMPARE(Left->Nodes.Data.Y[0], RoundReal48(1 - 0.01 / 200));
         QCOMPARE(Right->Nodes.Data.X, partnerX);
