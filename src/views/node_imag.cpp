@@ -250,8 +250,8 @@ QRect TNodeImag::NodeBounds(int32_t i) const
     return QRect(at.x() - ex, at.y() - ey, 2 * ex + 1, 2 * ey + 1) & rect();
 }
 
-void TNodeImag::DrawNode(QPainter& painter, PainterCanvas& canvas, ClipLineContext& c, int32_t i, uint32_t colour,
-                         bool invert) const
+void TNodeImag::DrawNode(QPainter& painter, PainterCanvas& canvas, ClipLineContext& c, int32_t i,
+                         uint32_t colour) const
 {
     int32_t a = 0, b = 0;
     if (EllipseRadii(c, i, a, b)) {
@@ -261,16 +261,10 @@ void TNodeImag::DrawNode(QPainter& painter, PainterCanvas& canvas, ClipLineConte
         EllipsePixels(ScreenPosition(c, i), a, b, clip, pixels);
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing, false);
-        if (invert) {
-            painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-            painter.setPen(QPen(Qt::white, 0));
-        } else {
-            painter.setPen(QPen(ColourOf(colour), 0));
-        }
+        painter.setPen(QPen(ColourOf(colour), 0));
         painter.drawPoints(pixels.data(), static_cast<int>(pixels.size()));
         painter.restore();
     }
-    canvas.SetInvert(invert);
     canvas.SetPenColor(colour);
     ClipMarker(c, Nodes.Data.X[i], Nodes.Data.Y[i], Nodes.PointSize);
     // Each node over the ones before it, as it is drawn one at a time.
@@ -287,8 +281,7 @@ void TNodeImag::DrawNodes(QPainter& painter, int32_t skip) const
                                          static_cast<int64_t>(Nodes.Data.Y.size())});
     for (int32_t i = 0; i < n; ++i)
         if (i != skip)
-            DrawNode(painter, canvas, context, i, i == Nodes.Selected ? Nodes.SelectedPointColor : Nodes.PointColor,
-                     false);
+            DrawNode(painter, canvas, context, i, i == Nodes.Selected ? Nodes.SelectedPointColor : Nodes.PointColor);
 }
 
 void TNodeImag::PaintOver(QPainter& painter)
@@ -317,11 +310,24 @@ void TNodeImag::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     for (const QRect& r : event->region())
         painter.drawImage(r.topLeft(), Backdrop, r);
-    PainterCanvas canvas(painter);
-    ClipLineContext context;
-    FillClipContext(context);
-    context.Canvas = &canvas;
-    DrawNode(painter, canvas, context, DragIndex, Nodes.SelectedPointColor, true);
+    // The node drawn in white on black, then XORed on: every pixel it covers
+    // is inverted once, where its strokes cross as well.
+    const QRect box = DragDrawn;
+    if (box.isEmpty())
+        return;
+    QImage mask(box.size(), QImage::Format_RGB32);
+    mask.fill(Qt::black);
+    {
+        QPainter onMask(&mask);
+        onMask.translate(-box.topLeft());
+        PainterCanvas canvas(onMask);
+        ClipLineContext context;
+        FillClipContext(context);
+        context.Canvas = &canvas;
+        DrawNode(onMask, canvas, context, DragIndex, 0x00FFFFFF);
+    }
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter.drawImage(box.topLeft(), mask);
 }
 
 QCursor TNodeImag::EditCursor() const { return CursorSlot(1); }

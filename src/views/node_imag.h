@@ -106,9 +106,9 @@ private:
     bool EllipseRadii(const ClipLineContext& context, int32_t i, int32_t& a, int32_t& b) const;
     // The panel pixels that drawing node i may touch.
     QRect NodeBounds(int32_t i) const;
-    // Ellipse and marker of node i in colour, or inverted.
+    // Ellipse and marker of node i in that colour.
     void DrawNode(QPainter& painter, PainterCanvas& canvas, ClipLineContext& context, int32_t i,
-                  uint32_t colour, bool invert) const;
+                  uint32_t colour) const;
     // Every node but skip (-1: none) in its colour.
     void DrawNodes(QPainter& painter, int32_t skip) const;
     void MakeBackdrop();

@@ -309,7 +309,8 @@ private slots:
             const QImage during = Shot(*Left);
             // The moving node inverts what lies under it.
             const QRgb inverted = qRgb(255 - 90, 255 - 60, 255 - 30);
-            QCOMPARE(during.pixel(p + QPoint(-4, 0)), inverted);
+            for (QPoint on : {QPoint(-4, 0), QPoint(0, 0), QPoint(1, 1), QPoint(3, -1)})
+                QCOMPARE(during.pixel(p + on), inverted);
             QCOMPARE(during.pixel(p + QPoint(0, 20)), inverted);
             QCOMPARE(during.pixel(PixelAt(160, 100)), kBack);
             QCOMPARE(during.pixel(PixelAt(180, 100)), kBack);
