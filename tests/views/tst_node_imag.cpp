@@ -127,6 +127,12 @@ private slots:
 
     void editClicksDoNothingWithPointsAndRadiiHidden()
     {
+        TNodeImag fresh;  // a light grey placeholder until a picture comes
+        QCOMPARE(fresh.size(), QSize(348, 228));
+        QCOMPARE(Shot(fresh).pixel(100, 100), qRgb(207, 207, 207));
+        QVERIFY(!fresh.IsChanged());
+        fresh.Refresh();
+        QVERIFY(fresh.IsChanged());
         MakePair(320, 200);
         QTest::mouseClick(Left.get(), Qt::RightButton, {}, PixelAt(160, 100));
         QCOMPARE(Left->Nodes.Data.Count, 1);
