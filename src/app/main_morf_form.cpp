@@ -19,12 +19,12 @@
 #include <algorithm>
 
 #include "app/about_form.h"
-#include "app/basic_project_form.h"
 #include "app/cursor_file.h"
 #include "app/dialog_hooks.h"
 #include "app/edit_ance_form.h"
 #include "app/envi_form.h"
 #include "app/mesh_edit_form.h"
+#include "app/node_edit_form.h"
 #include "app/mesh_info_form.h"
 #include "app/mesh_resu_form.h"
 #include "app/program_folder.h"
@@ -35,6 +35,7 @@
 #include "app/tool_glyphs.h"
 #include "app/warp_mode_form.h"
 #include "images/error_box.h"
+#include "node/node_frame.h"
 #include "project/project_file.h"
 #include "views/program_state.h"
 
@@ -70,6 +71,7 @@ TMainMorfForm::TMainMorfForm(QWidget* parent) : QMainWindow(parent)
     ImagSele = new TImagSeleForm(this);
     MeshSele = new TMeshSeleForm(this);
     MeshInfo = new TMeshInfoForm(this);
+    NodeInfo = new TMeshInfoForm(this, true);
     SelePath = new TSelePathForm(this);
     MeshSett->SetPathForm(SelePath);
     NodeSett->SetPathForm(SelePath);
@@ -426,28 +428,10 @@ QMdiSubWindow* TMainMorfForm::AddChild(TEditAnceForm* form)
 TEditAnceForm* TMainMorfForm::CreateProjectWindow(ProjectKind kind, const QString& fileName,
                                                  const ProjectRecord* record)
 {
+    const ProjectRecord& r = record ? *record : ProjectRecord();
     if (kind == ProjectKind::Mesh)
-        return TMeshEditForm::CreateProject(this, fileName, record ? *record : ProjectRecord(), record != nullptr);
-    auto* form = new TBasicProjectForm(this, fileName, record);
-    // The result window first, so that the project window ends on top.
-    auto* result = new TNodeResuForm(form);
-    form->SetResultWindow(result);
-    QMdiSubWindow* resultSub = AddChild(result);
-    connect(result->ResuImag(), &TResuImag::StatusText, this, &TMainMorfForm::SetStatusText);
-    // The result window goes when its project goes.
-    connect(form, &QObject::destroyed, resultSub, &QObject::deleteLater);
-    result->ApplyViewSettings(form->Record()->Node.View);
-    QMdiSubWindow* sub = AddChild(form);
-    if (record) {
-        // The record is untrusted: keep the windows reachable.
-        const ProjectCommon& c = record->Common();
-        sub->move(std::clamp(c.WindowLeft, 0, 4000), std::clamp(c.WindowTop, 0, 4000));
-        resultSub->move(std::clamp(c.ResultLeft, 0, 4000), std::clamp(c.ResultTop, 0, 4000));
-    } else {
-        resultSub->move(sub->geometry().right() + 1, 0);
-    }
-    form->RememberPlacement();
-    return form;
+        return TMeshEditForm::CreateProject(this, fileName, r, record != nullptr);
+    return TNodeEditForm::CreateProject(this, fileName, r, record != nullptr);
 }
 
 void TMainMorfForm::NewProject()
@@ -520,6 +504,9 @@ void TMainMorfForm::ActivateProject(TEditAnceForm* project)
     const uint8_t tool = record->Common().Tool;
     const bool mesh = record->Kind == ProjectKind::Mesh;
     (mesh ? MeshTool : NodeTool) = tool;
+    // The node warp works with the parameters of the node project activated last.
+    if (!mesh)
+        ApplyNodeWarpParameters(record->Node.Morph);
     ResultTool = ResultToolFor(tool);
     QAction* pressed = nullptr;
     switch (tool) {

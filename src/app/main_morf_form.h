@@ -82,6 +82,7 @@ public:
     TImagSeleForm* ImagSeleForm() const { return ImagSele; }
     TMeshSeleForm* MeshSeleForm() const { return MeshSele; }
     TMeshInfoForm* MeshInfoForm() const { return MeshInfo; }
+    TMeshInfoForm* NodeInfoForm() const { return NodeInfo; }
 
     // The frame spin edit's upper limit and value, as a project's settings
     // give them; not written back to the project.
@@ -128,6 +129,7 @@ private:
     TImagSeleForm* ImagSele = nullptr;
     TMeshSeleForm* MeshSele = nullptr;
     TMeshInfoForm* MeshInfo = nullptr;
+    TMeshInfoForm* NodeInfo = nullptr;
     // This window's own menus with their merge groups.
     QList<MergedMenu> OwnMenus;
     QToolBar* TBFile = nullptr;

@@ -27,38 +27,25 @@ public:
     void MorfOne_(int frame) override { Preview(frame, 0, 1); }
     void WarpRigh(int frame) override { Preview(frame, 1, 0); }
     void GenerateAnimation() override;
-    void ShowFlagsChanged() override;
-    QSize ViewOuterSize(bool left) const override;
-    void EnviromentApplied() override;
-    void RepaintViews() override;
+    void ShowFlagsChanged() override { ApplyDrawing(); }
 
-    TMeshPanes* MeshPanes() const { return Panes; }
+    TMeshPanes* MeshPanes() const;
     TMeshImag* View(bool left) const;
     TMeshResuForm* ResultForm() const;
 
 protected:
-    bool HasPicture(bool left) const override;
-    const RasterImage& Picture(bool left) const override;
-    void ShowPicture(bool left, RasterImage&& picture) override;
+    void ApplyDrawing() override;
     bool DefsIsNew(bool left) const override;
     bool DefsModified(bool left) const override;
     bool SaveDefs(bool left, const std::string& fileName) override;
-    bool LoadDefs(bool left, const std::string& fileName) override;
+    bool LoadDefs(bool left, const std::string& fileName, bool checkSize) override;
+    void CopyDefs(bool toLeft) override;
+    void SetDefsModified(bool left) override;
     bool ViewsModified() const override;
     void ClearViewsModified() override;
-    int LeftPaneWidth() const override;
-    void FitPanes() override;
-    void StoreViews(ProjectRecord& record) const override;
-    void InitViews(bool fromFile) override;
 
 private:
     TMeshEditForm(TMainMorfForm* owner, const QString& fileName, const ProjectRecord& record, bool fromFile);
-    // The views with the record's pictures, regions and sizes.
-    void CreateViews();
-    // The meshes the record names, with their fallbacks.
-    void LoadMeshes();
     void Preview(int frame, uint8_t warpSide, uint8_t doMorph);
     TMeshDefsData& MeshData(bool left) const;
-
-    TMeshPanes* Panes = nullptr;
 };

@@ -10,16 +10,20 @@
 
 namespace {
 
-QGroupBox* SideBox(const QString& title, const char* prefix, QLabel* (&values)[4], QWidget* parent)
+QGroupBox* SideBox(const QString& title, const char* prefix, bool nodes, QLabel* (&values)[4], QWidget* parent)
 {
     auto* box = new QGroupBox(title, parent);
     auto* form = new QFormLayout(box);
-    const char* captions[] = {"Mesh file:", "Picture file:", "Mesh width:", "Mesh height:"};
-    const char* names[] = {"Mesh", "Pict", "Widt", "Heig"};
+    const char* captions[] = {"Mesh file:", "Picture file:", nodes ? "Number of nodes:" : "Mesh width:",
+                              "Mesh height:"};
+    const char* names[] = {"Mesh", "Pict", nodes ? "Coun" : "Widt", "Heig"};
     for (int k = 0; k < 4; ++k) {
         values[k] = new QLabel(box);
         values[k]->setObjectName(QStringLiteral("LB%1%2").arg(QLatin1String(prefix), QLatin1String(names[k])));
-        form->addRow(QString::fromLatin1(captions[k]), values[k]);
+        if (nodes && k == 3)
+            values[k]->hide();
+        else
+            form->addRow(QString::fromLatin1(captions[k]), values[k]);
     }
     return box;
 }
@@ -34,21 +38,21 @@ void FillSide(QLabel* (&values)[4], const MeshInfoSide& side)
 
 }  // namespace
 
-TMeshInfoForm::TMeshInfoForm(QWidget* parent) : QDialog(parent)
+TMeshInfoForm::TMeshInfoForm(QWidget* parent, bool nodes) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("MeshInfoForm"));
-    setWindowTitle(QStringLiteral("Mesh project info"));
+    setObjectName(nodes ? QStringLiteral("NodeInfoForm") : QStringLiteral("MeshInfoForm"));
+    setWindowTitle(nodes ? QStringLiteral("Node project info") : QStringLiteral("Mesh project info"));
     setModal(true);
     auto* head = new QFormLayout;
     LBFileName = new QLabel(this);
     LBFileName->setObjectName(QStringLiteral("LBFileName"));
-    LBWarpType = new QLabel(QStringLiteral("MESH"), this);
+    LBWarpType = new QLabel(nodes ? QStringLiteral("NODE") : QStringLiteral("MESH"), this);
     LBWarpType->setObjectName(QStringLiteral("LBWarpType"));
     head->addRow(QStringLiteral("File name:"), LBFileName);
     head->addRow(QStringLiteral("Warp type:"), LBWarpType);
     auto* sides = new QHBoxLayout;
-    sides->addWidget(SideBox(QStringLiteral(" Source "), "Sour", LBSource, this));
-    sides->addWidget(SideBox(QStringLiteral(" Destination "), "Dest", LBDestination, this));
+    sides->addWidget(SideBox(QStringLiteral(" Source "), "Sour", nodes, LBSource, this));
+    sides->addWidget(SideBox(QStringLiteral(" Destination "), "Dest", nodes, LBDestination, this));
     auto* ok = new QPushButton(QStringLiteral("&OK"), this);
     ok->setObjectName(QStringLiteral("BTOK"));
     ok->setDefault(true);

@@ -7,6 +7,8 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QResizeEvent>
+#include <QScrollArea>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
 
@@ -16,6 +18,7 @@
 #include "app/program_folder.h"
 #include "app/project_fields.h"
 #include "app/resu_form.h"
+#include "views/pict_imag.h"
 #include "app/settings_commands.h"
 #include "app/warp_mode_form.h"
 #include "images/error_box.h"
@@ -31,8 +34,10 @@ const char* const kMeshFilter = "MSH - Quorvix definition mesh (*.msh)";
 // lower than kMinimumHeight.
 constexpr int kMinimumExtraWidth = 117;
 constexpr int kMinimumHeight = 112;
-// A stored placement is untrusted: windows stay within reach.
+// A stored placement is untrusted: windows stay within reach, and of a
+// sensible size.
 constexpr int kFarthest = 4000;
+constexpr int kLargestClient = 4000;
 
 ShortName& MeshNameField(ProjectRecord& record, bool left)
 {
@@ -103,6 +108,134 @@ void TPairEditForm::Show(TPairEditForm* form)
     form->Ready = true;
 }
 
+PaneLayout TPairEditForm::Layout() const
+{
+    return Rec.Kind == ProjectKind::Mesh ? PaneLayoutOf(Rec.Mesh.View) : PaneLayoutOf(Rec.Node.View);
+}
+
+void TPairEditForm::InstallPanes(TPairPanes* panes)
+{
+    Panes = panes;
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Panes);
+    ProjectCommon& c = Rec.Common();
+    bool shown[2] = {false, false};
+    for (bool left : {true, false}) {
+        Panes->PictView(left)->SetToolSource([this] { return CurrentTool(); });
+        if (!FromFile)
+            continue;
+        ShortName& stored = left ? c.LeftPicture : c.RightPicture;
+        if (stored.Get().empty())
+            continue;  // none chosen yet: nothing failed
+        const std::string file = LocateProjectFile(stored.Get(), ToNativePath(Name));
+        RasterImage picture;
+        LoadPicture(file.empty() ? stored.Get() : file, picture);
+        if (picture.Allocated) {
+            Panes->ShowPicture(left, std::move(picture), left ? c.LeftRegion : c.RightRegion);
+            shown[left ? 0 : 1] = true;
+        } else {
+            stored.Set(std::string());
+            Modified = true;
+        }
+    }
+    // An opened project sizes the views that show a picture to the stored
+    // panes; empty views and a new project's keep their own size.
+    Panes->ApplyLayout(Layout(), shown[0], shown[1]);
+    ApplyDrawing();
+    connect(Panes, &TPairPanes::StatusText, Owner, &TMainMorfForm::SetStatusText);
+    connect(Panes, &QSplitter::splitterMoved, this, &TPairEditForm::UpdateMinimumSize);
+
+    const QSize leftSize = Panes->PictView(true)->size(), rightSize = Panes->PictView(false)->size();
+    const int frame = TPairPanes::kPaneFrame;
+    if (FromFile)
+        ClientSize = QSize(std::clamp(c.ClientWidth, 1, kLargestClient), std::clamp(c.ClientHeight, 1, kLargestClient));
+    else
+        ClientSize = QSize(leftSize.width() + rightSize.width() + TPairPanes::kDividerWidth + 2 * frame,
+                           leftSize.height() + frame);
+    resize(ClientSize);
+    Panes->resize(size());
+    Panes->FitLeftPane();
+}
+
+void TPairEditForm::LoadDefinitions()
+{
+    ProjectCommon& c = Rec.Common();
+    const std::string project = ToNativePath(Name);
+    auto located = [&](const ShortName& stored) {
+        const std::string file = LocateProjectFile(stored.Get(), project);
+        return file.empty() ? stored.Get() : file;
+    };
+    if (!LoadDefs(true, located(c.LeftDefs), false)) {
+        CopyDefs(false);
+        if (LoadDefs(false, located(c.RightDefs), true)) {
+            Modified = true;
+            c.RightDefs.Set(ToNativePath(Owner->New_MeshName()));
+        }
+        return;
+    }
+    Modified = true;
+    SetDefsModified(true);
+    if (!LoadDefs(false, located(c.RightDefs), false)) {
+        CopyDefs(true);
+        c.LeftDefs = c.RightDefs;
+        return;
+    }
+    c.LeftDefs.Set(ToNativePath(Owner->New_MeshName()));
+    c.RightDefs.Set(ToNativePath(Owner->New_MeshName()));
+    SetDefsModified(false);
+}
+
+bool TPairEditForm::HasPicture(bool left) const { return Panes->HasPicture(left); }
+
+const RasterImage& TPairEditForm::Picture(bool left) const { return Panes->PictView(left)->GetPicture(); }
+
+void TPairEditForm::ShowPicture(bool left, RasterImage&& picture) { Panes->ShowPicture(left, std::move(picture)); }
+
+int TPairEditForm::LeftPaneWidth() const { return Panes->Pane(true)->width(); }
+
+void TPairEditForm::StoreViews(ProjectRecord& record) const
+{
+    ProjectCommon& c = record.Common();
+    c.DividerPos = Panes->DividerPos();
+    Panes->StoreRegion(true, c.LeftRegion);
+    Panes->StoreRegion(false, c.RightRegion);
+    int32_t& width = record.Kind == ProjectKind::Mesh ? record.Mesh.View.ResultWidth : record.Node.View.ResultWidth;
+    int32_t& height =
+        record.Kind == ProjectKind::Mesh ? record.Mesh.View.ResultHeight : record.Node.View.ResultHeight;
+    width = Result->width();
+    height = Result->height();
+}
+
+void TPairEditForm::InitViews(bool fromFile)
+{
+    Panes->ApplyLayout(Layout(), !fromFile, !fromFile);
+    if (Rec.Kind == ProjectKind::Mesh)
+        Result->ApplyViewSettings(Rec.Mesh.View);
+    else
+        Result->ApplyViewSettings(Rec.Node.View);
+    ApplyDrawing();
+    Panes->FitLeftPane();
+}
+
+QSize TPairEditForm::ViewOuterSize(bool left) const { return Panes->PictView(left)->size(); }
+
+void TPairEditForm::EnviromentApplied()
+{
+    Panes->ApplyLayout(Layout(), true, true);
+    ApplyDrawing();
+    for (bool left : {true, false})
+        Panes->PictView(left)->RefreshView();
+    Panes->FitLeftPane();
+    UpdateMinimumSize();
+}
+
+void TPairEditForm::RepaintViews()
+{
+    Panes->PictView(true)->update();
+    Panes->PictView(false)->update();
+}
+
 void TPairEditForm::PlaceWindows(QMdiSubWindow* sub, QMdiSubWindow* resultSub)
 {
     const ProjectCommon& c = Rec.Common();
@@ -164,13 +297,13 @@ void TPairEditForm::showEvent(QShowEvent* event)
     else
         resize(ClientSize);
     ClientSize = QSize();
-    FitPanes();
+    Panes->FitLeftPane();
 }
 
 void TPairEditForm::resizeEvent(QResizeEvent* event)
 {
     TProjectForm::resizeEvent(event);
-    if (Ready && !Destroying && event->oldSize().isValid() && event->oldSize() != event->size())
+    if (Ready && !Destroying && ResizeModifies() && event->oldSize().isValid() && event->oldSize() != event->size())
         Modified = true;
 }
 
@@ -369,7 +502,7 @@ void TPairEditForm::LoadMesh1Click()
                                              DialogStart(), QString::fromLatin1(kMeshFilter));
     if (chosen.isEmpty() || LowerExtension(ToNativePath(chosen)) != ".msh")
         return;
-    if (LoadDefs(left, ToNativePath(chosen)))
+    if (LoadDefs(left, ToNativePath(chosen), true))
         return;
     MeshNameField(Rec, left).Set(ToNativePath(chosen));
     Modified = true;

@@ -10,6 +10,7 @@
 #include <QString>
 #include <string>
 
+#include "app/pair_panes.h"
 #include "app/project_form.h"
 #include "project/project_record.h"
 
@@ -17,6 +18,7 @@ class QMdiSubWindow;
 class QMenu;
 class RasterImage;
 class TMainMorfForm;
+class TPairPanes;
 class TResuForm;
 
 class TPairEditForm : public TProjectForm {
@@ -32,6 +34,10 @@ public:
     QSize RightPictureSize() const override { return PictureSize(false); }
 
     bool SaveProj(const QString& fileName) override;
+    // The environment dialog's OK and Cancel for the views.
+    void EnviromentApplied() override;
+    void RepaintViews() override;
+    QSize ViewOuterSize(bool left) const override;
 
     // The menu commands of the window (and of its result window).
     void SaveProjectAs1Click() { SaveProjectAs(); }
@@ -64,26 +70,47 @@ protected:
     // and finishes the creation.
     static void Show(TPairEditForm* form);
 
-    // The hooks of the derived window.
-    virtual bool HasPicture(bool left) const = 0;
-    virtual const RasterImage& Picture(bool left) const = 0;
+    // Puts the derived window's panes into the window, with the record's
+    // pictures and regions when the project comes from a file (a picture
+    // that does not load clears its name and modifies the project), and
+    // gives the window its first size.
+    void InstallPanes(TPairPanes* panes);
+    bool HasPicture(bool left) const;
+    const RasterImage& Picture(bool left) const;
     // Takes the picture over and shows all of it.
-    virtual void ShowPicture(bool left, RasterImage&& picture) = 0;
+    void ShowPicture(bool left, RasterImage&& picture);
+    // Divider, shown regions and the result window's client size.
+    void StoreViews(ProjectRecord& record) const;
+    int LeftPaneWidth() const;
+
+    // The hooks of the derived window.
+    // The record's drawing settings (show flags, colours, zoom) to both views.
+    virtual void ApplyDrawing() = 0;
     virtual bool DefsIsNew(bool left) const = 0;
     virtual bool DefsModified(bool left) const = 0;
-    // Both true on failure (message shown). Loading checks the size and
-    // repaints the view.
+    // Both true on failure (message shown). Loading with checkSize refuses
+    // a file of another size than the current definitions; a load that
+    // succeeds repaints the view.
     virtual bool SaveDefs(bool left, const std::string& fileName) = 0;
-    virtual bool LoadDefs(bool left, const std::string& fileName) = 0;
+    virtual bool LoadDefs(bool left, const std::string& fileName, bool checkSize) = 0;
+    // One side's definitions become a copy of the other side's, never saved
+    // and changed.
+    virtual void CopyDefs(bool toLeft) = 0;
+    virtual void SetDefsModified(bool left) = 0;
+    // The definitions the record names, with their fallbacks: a right file
+    // that does not load (or does not fit the left) leaves a copy of the left
+    // under a new name; without the left file both are the right one; with
+    // neither, both get new names.
+    void LoadDefinitions();
     // The views: their own modified flags, their size and record fields.
     virtual bool ViewsModified() const = 0;
     virtual void ClearViewsModified() = 0;
-    virtual int LeftPaneWidth() const = 0;
-    virtual void FitPanes() = 0;
-    // Divider, shown regions and the result window's client size.
-    virtual void StoreViews(ProjectRecord& record) const = 0;
-    // What the record sets in the views once the windows have their place.
-    virtual void InitViews(bool fromFile) = 0;
+    // What the record sets in the views once the windows have their place:
+    // the fit flags (and, for a new project, the pane sizes), the result
+    // window's view settings and the drawing settings.
+    virtual void InitViews(bool fromFile);
+    // Whether resizing the project window is a change of the project.
+    virtual bool ResizeModifies() const { return true; }
 
     // Called by the derived window's constructor.
     void SetResultForm(TResuForm* result);
@@ -102,6 +129,7 @@ protected:
 
     TMainMorfForm* Owner;
     ProjectRecord Rec;
+    TPairPanes* Panes = nullptr;
     TResuForm* Result = nullptr;
     QSize ClientSize;       // applied once the window has its frame
     bool Ready = false;     // creation is over: resizing now counts as a change
@@ -109,6 +137,7 @@ protected:
 
 private:
     void PlaceWindows(QMdiSubWindow* sub, QMdiSubWindow* resultSub);
+    PaneLayout Layout() const;
     void LoadImag(bool left);
     // Mesh select or image select: 0 left, 1 right, -1 cancelled.
     int AskSide(bool defs);

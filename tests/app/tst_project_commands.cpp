@@ -17,6 +17,7 @@
 #include "app/program_folder.h"
 #include "app/gui_capture.h"
 #include "mesh/mesh_defs.h"
+#include "node/node_defs.h"
 #include "project/project_file.h"
 #include "views/program_state.h"
 
@@ -82,11 +83,18 @@ class TestProjectCommands : public QObject {
         const QString file = Path(name);
         if (SaveProj(ToNativePath(file), r))
             return QString();
-        // The meshes it names, beside it.
+        // The meshes or node sets it names, beside it.
         if (kind == ProjectKind::Mesh) {
             TMeshDefs mesh;
             for (const char* m : {"l.msh", "r.msh"})
                 if (mesh.Data->SaveToFile(ToNativePath(Path(m))))
+                    return QString();
+        } else {
+            TNodeDefsData nodes(3);
+            for (int i = 0; i < 3; ++i)
+                nodes.SetNode(i, NodePoint{0.25 * (i + 1), 0.5});
+            for (const char* m : {"l.msh", "r.msh"})
+                if (nodes.SaveToFile(ToNativePath(Path(m))))
                     return QString();
         }
         return file;
@@ -212,9 +220,12 @@ private slots:
     {
         Capture->WarpMethod = 1;
         Action("NewProject1")->trigger();
-        Capture->Answer = QMessageBox::Yes;
+        // Yes for the project, No for each node file never saved.
+        Capture->Answers = {QMessageBox::Yes, QMessageBox::No, QMessageBox::No};
         Capture->SaveAnswer = Path("node.prj");
         Action("SBSaveProj")->trigger();
+        QCOMPARE(Capture->Questions, QStringList({"Save changes to Untitled1.Prj?", "Save changes to NewMesh1.Msh?",
+                                                  "Save changes to NewMesh2.Msh?"}));
         const QByteArray file = ReadFileBytes(Path("node.prj"));
         QCOMPARE(file.size(), 1734);
         QCOMPARE(file.left(18), QByteArray("NODE PROJECT FILE") + QByteArray(1, '\0'));
@@ -223,13 +234,16 @@ private slots:
         QCOMPARE(file.mid(30 + 1088 + 8, 6), Bytes({0x81, 0x00, 0x00, 0x00, 0x00, 0x80}));
         QCOMPARE(file.mid(30 + 1088 + 292, 4), Bytes({0x03, 0x4F, 0x75, 0x74}));
 
-        // Saved again under its name: no question, no dialog.
+        // Saved again under its name: no dialog, and questions only about
+        // the node files still never saved.
         const int dialogs = Capture->DialogTitles.size();
         Capture->Questions.clear();
+        Capture->Answers = {QMessageBox::No, QMessageBox::No};
         auto* project = qobject_cast<TProjectForm*>(Form->ActiveProject());
         project->MarkModified();
         Action("SBSaveProj")->trigger();
-        QVERIFY(Capture->Questions.isEmpty());
+        QCOMPARE(Capture->Questions,
+                 QStringList({"Save changes to NewMesh1.Msh?", "Save changes to NewMesh2.Msh?"}));
         QCOMPARE(Capture->DialogTitles.size(), dialogs);
         QVERIFY(!project->IsModified());
     }
