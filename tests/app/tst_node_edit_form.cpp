@@ -185,6 +185,15 @@ private slots:
             QVERIFY(RunWhileOpen(dialog, [] {}, [&] { QTest::keyClick(Form.get(), key, Qt::ControlModifier); }));
         }
 
+        // A project file that cannot be made: the node project's message,
+        // and the window stays unsaved.
+        Capture->SaveAnswer = Path("no/such/folder/n.prj");
+        Item("MISaveProjAs")->trigger();
+        QCOMPARE(Capture->LastText(), "Error: Error opening file: " + Path("no/such/folder/n.prj"));
+        QVERIFY(!project->HasFile() && project->IsModified());
+        QCOMPARE(project->windowTitle(), QString("Untitled1.Prj"));
+        Capture->Messages.clear();
+
         // The information box of a node project.
         CopyDemo();
         Capture->SideAnswers = {0, 1};
