@@ -100,9 +100,7 @@ void TMeshEditForm::Preview(int frame, uint8_t warpSide, uint8_t doMorph)
     RasterImage picture;
     if (MeshFrame(Picture(true), MeshData(true), Picture(false), MeshData(false), copy, frame, picture))
         return;
-    TResuImag* view = Result->ResuImag();
-    view->SetPicture(std::move(picture));
-    view->RefreshView();
+    ShowFrame(std::move(picture));
 }
 
 void TMeshEditForm::GenerateAnimation()
@@ -113,23 +111,13 @@ void TMeshEditForm::GenerateAnimation()
     const MeshMorphSettings& s = Rec.Mesh.Morph;
     if (MeshAnimation(Picture(true), MeshData(true), Picture(false), MeshData(false), s, *Result->ResuImag()))
         return;
-    ReportAnimation(
-        AnimationFrames(s.DoAnimation != 0, s.WarpSide != 0, s.FirstFrame, s.LastFrame, s.CurrentFrame).size(),
-        s.OutputType, s.OutputPath.Get(), s.OutputPrefix.Get());
+    ReportAnimation(s);
 }
 
-void TMeshEditForm::ShowInfo()
+TMeshInfoForm* TMeshEditForm::InfoForm() const { return Owner->MeshInfoForm(); }
+
+void TMeshEditForm::FillInfoSize(bool left, MeshInfoSide& s) const
 {
-    TMeshInfoForm* form = Owner->MeshInfoForm();
-    const ProjectCommon& c = Rec.Common();
-    auto side = [&](bool left) {
-        MeshInfoSide s;
-        s.MeshFile = FromNativePath((left ? c.LeftDefs : c.RightDefs).Get());
-        s.PictureFile = FromNativePath((left ? c.LeftPicture : c.RightPicture).Get());
-        s.Cols = MeshData(left).Cols;
-        s.Rows = MeshData(left).Rows;
-        return s;
-    };
-    form->Fill(Name, side(true), side(false));
-    RunShowBox(*form);
+    s.Cols = MeshData(left).Cols;
+    s.Rows = MeshData(left).Rows;
 }

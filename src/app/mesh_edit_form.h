@@ -22,7 +22,6 @@ public:
                                         bool fromFile);
     ~TMeshEditForm() override;
 
-    void ShowInfo() override;
     void WarpLeft(int frame) override { Preview(frame, 0, 0); }
     void MorfOne_(int frame) override { Preview(frame, 0, 1); }
     void WarpRigh(int frame) override { Preview(frame, 1, 0); }
@@ -41,6 +40,8 @@ protected:
     bool LoadDefs(bool left, const std::string& fileName, bool checkSize) override;
     void CopyDefs(bool toLeft) override;
     void SetDefsModified(bool left) override;
+    TMeshInfoForm* InfoForm() const override;
+    void FillInfoSize(bool left, MeshInfoSide& side) const override;
     bool ViewsModified() const override;
     void ClearViewsModified() override;
 

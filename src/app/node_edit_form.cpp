@@ -2,13 +2,10 @@
 
 #include <utility>
 
-#include "app/dialog_hooks.h"
 #include "app/main_morf_form.h"
 #include "app/mesh_info_form.h"
 #include "app/node_panes.h"
-#include "app/program_folder.h"
 #include "app/resu_form.h"
-#include "mesh/mesh_frame.h"
 #include "node/node_frame.h"
 #include "views/node_imag.h"
 
@@ -109,9 +106,7 @@ void TNodeEditForm::Preview(int frame, uint8_t warpSide, uint8_t doMorph)
     // A failed node warp still leaves a defined frame worth seeing.
     if (!picture.Allocated)
         return;
-    TResuImag* view = Result->ResuImag();
-    view->SetPicture(std::move(picture));
-    view->RefreshView();
+    ShowFrame(std::move(picture));
 }
 
 void TNodeEditForm::GenerateAnimation()
@@ -122,22 +117,12 @@ void TNodeEditForm::GenerateAnimation()
     const NodeMorphSettings& s = Rec.Node.Morph;
     if (NodeAnimation(Picture(true), NodeData(true), Picture(false), NodeData(false), s, *Result->ResuImag()))
         return;
-    ReportAnimation(
-        AnimationFrames(s.DoAnimation != 0, s.WarpSide != 0, s.FirstFrame, s.LastFrame, s.CurrentFrame).size(),
-        s.OutputType, s.OutputPath.Get(), s.OutputPrefix.Get());
+    ReportAnimation(s);
 }
 
-void TNodeEditForm::ShowInfo()
+TMeshInfoForm* TNodeEditForm::InfoForm() const { return Owner->NodeInfoForm(); }
+
+void TNodeEditForm::FillInfoSize(bool left, MeshInfoSide& s) const
 {
-    TMeshInfoForm* form = Owner->NodeInfoForm();
-    const ProjectCommon& c = Rec.Common();
-    auto side = [&](bool left) {
-        MeshInfoSide s;
-        s.MeshFile = FromNativePath((left ? c.LeftDefs : c.RightDefs).Get());
-        s.PictureFile = FromNativePath((left ? c.LeftPicture : c.RightPicture).Get());
-        s.Cols = NodeData(left).Count;
-        return s;
-    };
-    form->Fill(Name, side(true), side(false));
-    RunShowBox(*form);
+    s.Cols = NodeData(left).Count;
 }

@@ -25,7 +25,6 @@ public:
                                         bool fromFile);
     ~TNodeEditForm() override;
 
-    void ShowInfo() override;
     void WarpLeft(int frame) override { Preview(frame, 0, 0); }
     void MorfOne_(int frame) override { Preview(frame, 0, 1); }
     void WarpRigh(int frame) override { Preview(frame, 1, 0); }
@@ -46,6 +45,8 @@ protected:
     bool LoadDefs(bool left, const std::string& fileName, bool checkSize) override;
     void CopyDefs(bool toLeft) override;
     void SetDefsModified(bool left) override;
+    TMeshInfoForm* InfoForm() const override;
+    void FillInfoSize(bool left, MeshInfoSide& side) const override;
     bool ViewsModified() const override { return NodesEdited; }
     void ClearViewsModified() override { NodesEdited = false; }
     bool ResizeModifies() const override { return false; }

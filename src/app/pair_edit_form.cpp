@@ -14,6 +14,7 @@
 
 #include "app/dialog_hooks.h"
 #include "app/main_morf_form.h"
+#include "app/mesh_info_form.h"
 #include "app/picture_filters.h"
 #include "app/program_folder.h"
 #include "app/project_fields.h"
@@ -547,15 +548,44 @@ bool TPairEditForm::PicturesReady() const
     return false;
 }
 
-void TPairEditForm::ReportAnimation(size_t frames, uint8_t outputType, const std::string& outputPath,
-                                    const std::string& outputPrefix)
+template <class Morph>
+void TPairEditForm::Report(const Morph& s)
 {
+    const size_t frames =
+        AnimationFrames(s.DoAnimation != 0, s.WarpSide != 0, s.FirstFrame, s.LastFrame, s.CurrentFrame).size();
+    const std::string path = s.OutputPath.Get();
     const QString where =
-        outputType == static_cast<uint8_t>(OutputKind::Avi)
-            ? QStringLiteral("the movie ") + FromNativePath(MovieFileName(OutputFileBase(outputPath, outputPrefix)))
-            : WithSeparator(FromNativePath(outputPath));
+        s.OutputType == static_cast<uint8_t>(OutputKind::Avi)
+            ? QStringLiteral("the movie ") + FromNativePath(MovieFileName(OutputFileBase(path, s.OutputPrefix.Get())))
+            : WithSeparator(FromNativePath(path));
     Owner->ShowStatusMessage(
         QStringLiteral("%1 %2 written to %3").arg(frames).arg(frames == 1 ? "frame" : "frames", where));
+}
+
+void TPairEditForm::ReportAnimation(const MeshMorphSettings& settings) { Report(settings); }
+
+void TPairEditForm::ReportAnimation(const NodeMorphSettings& settings) { Report(settings); }
+
+void TPairEditForm::ShowFrame(RasterImage&& picture)
+{
+    TResuImag* view = Result->ResuImag();
+    view->SetPicture(std::move(picture));
+    view->RefreshView();
+}
+
+void TPairEditForm::ShowInfo()
+{
+    TMeshInfoForm* form = InfoForm();
+    const ProjectCommon& c = Rec.Common();
+    auto side = [&](bool left) {
+        MeshInfoSide s;
+        s.MeshFile = FromNativePath((left ? c.LeftDefs : c.RightDefs).Get());
+        s.PictureFile = FromNativePath((left ? c.LeftPicture : c.RightPicture).Get());
+        FillInfoSize(left, s);
+        return s;
+    };
+    form->Fill(Name, side(true), side(false));
+    RunShowBox(*form);
 }
 
 void TPairEditForm::Morphing1Click()

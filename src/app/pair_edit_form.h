@@ -18,7 +18,9 @@ class QMdiSubWindow;
 class QMenu;
 class RasterImage;
 class TMainMorfForm;
+class TMeshInfoForm;
 class TPairPanes;
+struct MeshInfoSide;
 class TResuForm;
 
 class TPairEditForm : public TProjectForm {
@@ -45,6 +47,8 @@ public:
     void LoadMesh1Click();
     void SaveMesh1Click();
     void SaveMeshAs1Click();
+    // "Mesh project info" or "Node project info", shown modally.
+    void ShowInfo() override;
     void SaveResultPicture1Click();
     void Morphing1Click();
 
@@ -103,6 +107,9 @@ protected:
     // neither, both get new names.
     void LoadDefinitions();
     // The views: their own modified flags, their size and record fields.
+    // The information box of the kind, and one side's definition size in it.
+    virtual TMeshInfoForm* InfoForm() const = 0;
+    virtual void FillInfoSize(bool left, MeshInfoSide& side) const = 0;
     virtual bool ViewsModified() const = 0;
     virtual void ClearViewsModified() = 0;
     // What the record sets in the views once the windows have their place:
@@ -120,8 +127,10 @@ protected:
     // False (message shown) unless both pictures are there.
     bool PicturesReady() const;
     // After an animation that did not fail: how many frames went where.
-    void ReportAnimation(size_t frames, uint8_t outputType, const std::string& outputPath,
-                         const std::string& outputPrefix);
+    void ReportAnimation(const MeshMorphSettings& settings);
+    void ReportAnimation(const NodeMorphSettings& settings);
+    // A preview's frame to the result window.
+    void ShowFrame(RasterImage&& picture);
 
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -158,4 +167,7 @@ private:
     QMenu* File1 = nullptr;
     QMenu* Run1 = nullptr;
     QMenu* Settings1 = nullptr;
+
+    template <class Morph>
+    void Report(const Morph& settings);
 };

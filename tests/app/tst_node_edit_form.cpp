@@ -258,6 +258,7 @@ private slots:
 
         // An OK in the morph settings puts the values typed in force at once,
         // and both views draw the radii for them.
+        QVERIFY(QDir().mkpath(Path("out")));
         TNodeSettForm* dialog = Form->NodeSettForm();
         QVERIFY(RunWhileOpen(dialog, [&] {
             for (int k = 0; k < dialog->Tabs->count(); ++k)
@@ -271,6 +272,12 @@ private slots:
         for (bool left : {true, false})
             QCOMPARE(first->View(left)->Nodes.Data.Radii[2], 77.0);
         QCOMPARE(second->View(true)->Nodes.Data.Radii[2], 300.0);
+        // The animation ran after the OK, and the status bar says where to.
+        const QStringList frames = QDir(Path("out")).entryList(QDir::Files);
+        QVERIFY2(Capture->Messages.empty(), qPrintable(Capture->LastText()));
+        QVERIFY(!frames.isEmpty());
+        QCOMPARE(Form->findChild<QLabel*>("PNMessage")->text(),
+                 QString("%1 frames written to %2/").arg(frames.size()).arg(Path("out")));
     }
 
     void aRightNodeFileOfAnotherCountIsRefusedAtOpening()
