@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QMenu>
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -145,4 +147,31 @@ inline void ClickOn(QWidget* button)
 {
     const bool mark = qobject_cast<QRadioButton*>(button) || qobject_cast<QCheckBox*>(button);
     QTest::mouseClick(button, Qt::LeftButton, {}, mark ? QPoint(6, button->height() / 2) : QPoint());
+}
+
+// Copies the demo material of the Data folder beside the program into dir.
+inline void CopyDemoData(const QTemporaryDir& dir)
+{
+    const QDir data(QStringLiteral(QV_BIN_DIR) + "/Data");
+    for (const QString& f : data.entryList(QDir::Files))
+        QFile::copy(data.filePath(f), dir.filePath(f));
+}
+
+// Lets posted events run and closed windows go.
+inline void FlushDeletes()
+{
+    for (int k = 0; k < 2; ++k) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// "text|short-cut" of every item of a menu but the separators.
+inline QStringList MenuItems(const QMenu* menu)
+{
+    QStringList items;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator())
+            items << a->text() + "|" + a->shortcut().toString();
+    return items;
 }

@@ -92,18 +92,10 @@ class TestMeshEditForm : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(Form.get()));
         QTest::keyClick(Form.get(), key, Qt::ControlModifier);
     }
-    void Flush()
-    {
-        for (int k = 0; k < 2; ++k) {
-            QCoreApplication::processEvents();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        }
-    }
+    void Flush() { FlushDeletes(); }
     QString CopyDemo()
     {
-        const QDir data(QStringLiteral(QV_BIN_DIR) + "/Data");
-        for (const QString& f : data.entryList(QDir::Files))
-            QFile::copy(data.filePath(f), Path(f));
+        CopyDemoData(*Dir);
         return Path("demo_mesh.prj");
     }
     // A project of the demo pictures naming the two mesh files given.
@@ -151,14 +143,10 @@ private slots:
         QCOMPARE(MenuTitles(), merged);
         QMenu* file = Form->menuBar()->actions().at(0)->menu();
         QCOMPARE(file->parent(), static_cast<QObject*>(project));
-        QStringList items;
-        for (QAction* a : file->actions())
-            if (!a->isSeparator())
-                items << a->text() + "|" + a->shortcut().toString();
-        QCOMPARE(items, QStringList({"&New project|Ctrl+N", "&Open project|Ctrl+O", "&Close project|",
-                                     "&Save project|Ctrl+S", "Save project &as ...|", "&Load picture|",
-                                     "Load &mesh|Ctrl+L", "Save m&esh|", "Save mes&h as ...|Ctrl+H",
-                                     "Save result p&icture as ...|Ctrl+A", "E&xit|"}));
+        QCOMPARE(MenuItems(file),
+                 QStringList({"&New project|Ctrl+N", "&Open project|Ctrl+O", "&Close project|", "&Save project|Ctrl+S",
+                              "Save project &as ...|", "&Load picture|", "Load &mesh|Ctrl+L", "Save m&esh|",
+                              "Save mes&h as ...|Ctrl+H", "Save result p&icture as ...|Ctrl+A", "E&xit|"}));
         QMenu* run = Form->menuBar()->actions().at(2)->menu();
         QCOMPARE(run->actions().at(0)->text(), QString("&Morphing"));
         QCOMPARE(run->actions().at(0)->shortcut(), QKeySequence("Ctrl+G"));

@@ -66,13 +66,7 @@ class TestNodeEditForm : public QObject {
     QMdiSubWindow* Sub(QWidget* w) { return qobject_cast<QMdiSubWindow*>(w->parentWidget()); }
     TNodeDefsData& Nodes(bool left) { return Project()->View(left)->Nodes.Data; }
     QString Stored(const ShortName& n) { return QString::fromStdString(n.Get()); }
-    void Flush()
-    {
-        for (int k = 0; k < 2; ++k) {
-            QCoreApplication::processEvents();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        }
-    }
+    void Flush() { FlushDeletes(); }
     void Activate(TNodeEditForm* project)
     {
         Form->MdiArea()->setActiveSubWindow(Sub(project));
@@ -80,9 +74,7 @@ class TestNodeEditForm : public QObject {
     }
     QString CopyDemo()
     {
-        const QDir data(QStringLiteral(QV_BIN_DIR) + "/Data");
-        for (const QString& f : data.entryList(QDir::Files))
-            QFile::copy(data.filePath(f), Path(f));
+        CopyDemoData(*Dir);
         return Path("demo_node.prj");
     }
     // A node project of the demo pictures naming the node files given, with
@@ -143,14 +135,17 @@ private slots:
         for (QAction* a : Form->menuBar()->actions())
             titles << a->text();
         QCOMPARE(titles, merged);
-        QStringList items;
-        for (QAction* a : Form->menuBar()->actions().at(0)->menu()->actions())
-            if (!a->isSeparator())
-                items << a->text() + "|" + a->shortcut().toString();
-        QCOMPARE(items, QStringList({"&New project|Ctrl+N", "&Open project|Ctrl+O", "&Close project|",
-                                     "&Save project|Ctrl+S", "Save project &as ...|", "&Load picture|",
-                                     "Load &mesh|Ctrl+L", "Save m&esh|", "Save mes&h as ...|Ctrl+H",
-                                     "Save result p&icture as ...|Ctrl+A", "E&xit|"}));
+        // The same "&File" as a mesh project's, item by item.
+        const QStringList items = MenuItems(Form->menuBar()->actions().at(0)->menu());
+        QCOMPARE(items.size(), 11);
+        QCOMPARE(items.at(6), QString("Load &mesh|Ctrl+L"));
+        Capture->WarpMethod = 0;
+        Action("NewProject1")->trigger();
+        QCOMPARE(MenuItems(Form->menuBar()->actions().at(0)->menu()), items);
+        Capture->Answer = QMessageBox::No;
+        QVERIFY(Form->MdiArea()->currentSubWindow()->close());
+        Flush();
+        QCOMPARE(Project(), project);
 
         // The show toggles are the node ones, down as the defaults say, and
         // reach both views.
