@@ -4,9 +4,3 @@ TMeshResuForm::TMeshResuForm(TEditAnceForm* owner, QWidget* parent) : TResuForm(
 {
     setObjectName(QStringLiteral("MeshResuForm"));
 }
-
-QList<MergedMenu> TMeshResuForm::MergedMenus()
-{
-    TEditAnceForm* project = Project();
-    return project != this ? project->MergedMenus() : QList<MergedMenu>();
-}

@@ -94,3 +94,9 @@ void RaiseTogether(QWidget* first, QWidget* second)
     if (second)
         Frame(second)->raise();
 }
+
+QList<MergedMenu> TResuForm::MergedMenus()
+{
+    TEditAnceForm* project = Project();
+    return project != this ? project->MergedMenus() : QList<MergedMenu>();
+}

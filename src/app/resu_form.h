@@ -28,6 +28,8 @@ public:
     TResuForm(uint8_t kind, TEditAnceForm* owner, QWidget* parent = nullptr);
 
     TResuImag* ResuImag() const { return View; }
+    // The project's menus, so that each item calls the project window.
+    QList<MergedMenu> MergedMenus() override;
     // Sets the client area (the view follows it); inside an MDI area the
     // sub-window frame grows or shrinks with it.
     void SetClientSize(int width, int height);
@@ -57,7 +59,10 @@ class TNodeResuForm : public TResuForm {
     Q_OBJECT
 public:
     explicit TNodeResuForm(TEditAnceForm* owner, QWidget* parent = nullptr)
-        : TResuForm(kNodeResultWindow, owner, parent) {}
+        : TResuForm(kNodeResultWindow, owner, parent)
+    {
+        setObjectName(QStringLiteral("NodeResuForm"));
+    }
 };
 
 // Raises the windows (their MDI frames when they have them) in the order

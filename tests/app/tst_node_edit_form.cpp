@@ -135,6 +135,16 @@ private slots:
         for (QAction* a : Form->menuBar()->actions())
             titles << a->text();
         QCOMPARE(titles, merged);
+        // The result window lends the same menus.
+        QMenu* file = Form->menuBar()->actions().at(0)->menu();
+        QCOMPARE(file->parent(), static_cast<QObject*>(project));
+        Form->MdiArea()->setActiveSubWindow(Sub(project->ResultForm()));
+        QStringList resultTitles;
+        for (QAction* a : Form->menuBar()->actions())
+            resultTitles << a->text();
+        QCOMPARE(resultTitles, merged);
+        QCOMPARE(Form->menuBar()->actions().at(0)->menu(), file);
+        Activate(project);
         // The same "&File" as a mesh project's, item by item.
         const QStringList items = MenuItems(Form->menuBar()->actions().at(0)->menu());
         QCOMPARE(items.size(), 11);
