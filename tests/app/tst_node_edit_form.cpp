@@ -305,6 +305,22 @@ private slots:
         const double dx = (l.X[1] - l.X[0]) * 320, dy = (l.Y[1] - l.Y[0]) * 240;
         QCOMPARE(Nodes(false).Radii[0], std::sqrt(dx * dx + dy * dy));
 
+        // "Load mesh" checks the count as well: the four nodes are refused
+        // again, and a wrong extension is ignored without a word.
+        Capture->SideAnswer = 0;
+        Capture->OpenAnswer = Path("r.msh");
+        Item("MILoadMesh")->trigger();
+        QCOMPARE(int(Capture->Messages.size()), 2);
+        QCOMPARE(Capture->DialogTitles.last(), ApplicationTitle() + " - load left mesh");
+        QVERIFY(SameNodes(Nodes(true), l));
+        QCOMPARE(Stored(c.LeftDefs), Path("l.msh"));
+        QVERIFY(QFile::copy(Path("l.msh"), Path("l.txt")));
+        Capture->OpenAnswer = Path("l.txt");
+        Item("MILoadMesh")->trigger();
+        QCOMPARE(int(Capture->Messages.size()), 2);
+        QCOMPARE(Stored(c.LeftDefs), Path("l.msh"));
+        Capture->DialogTitles.clear();
+
         // The close query asks for the project and for the copy, which goes
         // under a new name; the file refused is left as it was.
         Capture->Answers = {QMessageBox::No, QMessageBox::Yes};
