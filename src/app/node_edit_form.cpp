@@ -24,10 +24,7 @@ TNodeEditForm::TNodeEditForm(TMainMorfForm* owner, const QString& fileName, cons
     setObjectName(QStringLiteral("NodeEditForm"));
     auto* panes = new TNodePanes(this);
     InstallPanes(panes);
-    connect(panes, &TNodePanes::NodesEdited, this, [this] {
-        NodesEdited = true;
-        Modified = true;
-    });
+    connect(panes, &TNodePanes::NodesEdited, this, &TNodeEditForm::MarkModified);
     panes->SetRadiusMode(Rec.Node.Morph.WarpMethod);
     if (fromFile) {
         LoadDefinitions();
@@ -86,6 +83,14 @@ void TNodeEditForm::CopyDefs(bool toLeft)
 }
 
 void TNodeEditForm::SetDefsModified(bool left) { NodeData(left).Modified = true; }
+
+bool TNodeEditForm::ViewsModified() const { return View(true)->IsModified() || View(false)->IsModified(); }
+
+void TNodeEditForm::ClearViewsModified()
+{
+    View(true)->ClearModified();
+    View(false)->ClearModified();
+}
 
 void TNodeEditForm::SetViewsRadiusMode(uint8_t mode) { NodePanes()->SetRadiusMode(mode); }
 

@@ -47,15 +47,12 @@ protected:
     void SetDefsModified(bool left) override;
     TMeshInfoForm* InfoForm() const override;
     void FillInfoSize(bool left, MeshInfoSide& side) const override;
-    bool ViewsModified() const override { return NodesEdited; }
-    void ClearViewsModified() override { NodesEdited = false; }
+    bool ViewsModified() const override;
+    void ClearViewsModified() override;
     bool ResizeModifies() const override { return false; }
 
 private:
     TNodeEditForm(TMainMorfForm* owner, const QString& fileName, const ProjectRecord& record, bool fromFile);
     void Preview(int frame, uint8_t warpSide, uint8_t doMorph);
     TNodeDefsData& NodeData(bool left) const;
-
-    // Nodes added, deleted or moved with the mouse since the last save.
-    bool NodesEdited = false;
 };
