@@ -168,6 +168,8 @@ private slots:
             const TNodeDefs& n = project->View(left)->Nodes;
             QVERIFY(n.ShowPoints && !n.ShowRadii);
             QCOMPARE(n.PointSize, 5);
+            QCOMPARE(n.PointColor, project->Record()->Node.View.PointColour);
+            QCOMPARE(n.SelectedPointColor, project->Record()->Node.View.SelectedColour);
             QVERIFY(n.PointColor != n.SelectedPointColor);
             QCOMPARE(project->View(left)->GetRadiusMode(), uint8_t(1));
         }
