@@ -24,6 +24,7 @@
 #include "app/envi_form.h"
 #include "app/gui_capture.h"
 #include "app/main_morf_form.h"
+#include "app/node_edit_form.h"
 #include "app/program_folder.h"
 #include "app/resu_form.h"
 #include "app/sele_path_form.h"
@@ -32,6 +33,7 @@
 #include "images/picture_file.h"
 #include "images/render_view.h"
 #include "node/node_warp.h"
+#include "views/node_imag.h"
 
 namespace {
 
@@ -574,6 +576,15 @@ private slots:
             Type(Find<QSpinBox>(dialog, "SEPoinSize"), "12");
             Click(dialog->BTOK);
         }, [&] { QVERIFY(RunEnviromentSettings(*project)); });
+        // Both node views draw with the new settings.
+        auto* nodes = qobject_cast<TNodeEditForm*>(project);
+        QVERIFY(nodes);
+        for (bool left : {true, false}) {
+            const TNodeDefs& n = nodes->View(left)->Nodes;
+            QVERIFY(n.ShowPoints && n.ShowRadii);
+            QCOMPARE(n.SelectedPointColor, 0x00030201u);
+            QCOMPARE(n.PointSize, 12);
+        }
         const QString file = Dir->filePath("node.prj");
         QVERIFY(!project->SaveProj(file));
         const QByteArray b = ReadFileBytes(file);
