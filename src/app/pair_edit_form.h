@@ -106,10 +106,10 @@ protected:
     // under a new name; without the left file both are the right one; with
     // neither, both get new names.
     void LoadDefinitions();
-    // The views: their own modified flags, their size and record fields.
     // The information box of the kind, and one side's definition size in it.
     virtual TMeshInfoForm* InfoForm() const = 0;
     virtual void FillInfoSize(bool left, MeshInfoSide& side) const = 0;
+    // The views' own modified flags (set by editing with the mouse).
     virtual bool ViewsModified() const = 0;
     virtual void ClearViewsModified() = 0;
     // What the record sets in the views once the windows have their place:
