@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -130,6 +131,10 @@ private slots:
         QCOMPARE(project->ResultForm()->WindowKind, uint8_t(kNodeResultWindow));
         QCOMPARE(project->ResultForm()->windowTitle(), QString("Result"));
         QCOMPARE(project->windowTitle(), QString("Untitled1.Prj"));
+        // The new-project layout of every pair window.
+        QCOMPARE(project->size(), QSize(709, 232));
+        QCOMPARE(project->ResultForm()->size(), QSize(160, 100));
+        QCOMPARE(project->NodePanes()->Pane(true)->width(), 348 + 4);
         const QStringList merged = {"&File", "&View", "&Run", "&Settings", "&Window", "&Help"};
         QStringList titles;
         for (QAction* a : Form->menuBar()->actions())
