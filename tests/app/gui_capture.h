@@ -19,7 +19,9 @@
 #include <vector>
 
 #include "app/dialog_hooks.h"
+#include "app/program_folder.h"
 #include "images/error_box.h"
+#include "project/project_file.h"
 
 struct GuiCapture {
     std::vector<ErrorBoxMessage> Messages;
@@ -174,4 +176,27 @@ inline QStringList MenuItems(const QMenu* menu)
         if (!a->isSeparator())
             items << a->text() + "|" + a->shortcut().toString();
     return items;
+}
+
+// A project file name in dir of the demo pictures (copied there) naming the
+// two definition files given, output to dir/out/, the windows 709 x 272 with
+// the result window below; edit may change the record before it is written.
+// Empty when it could not be written.
+inline QString WriteDemoProject(const QTemporaryDir& dir, const QString& name, ProjectKind kind,
+                                const QString& left, const QString& right,
+                                const std::function<void(ProjectRecord&)>& edit = {})
+{
+    CopyDemoData(dir);
+    ProjectRecord r;
+    SetNewProjectDefaults(r, kind, ToNativePath(dir.filePath("out/")), ToNativePath(left), ToNativePath(right));
+    ProjectCommon& c = r.Common();
+    c.LeftPicture.Set(ToNativePath(dir.filePath("demo_start.bmp")));
+    c.RightPicture.Set(ToNativePath(dir.filePath("demo_end.bmp")));
+    c.ClientWidth = 709;
+    c.ClientHeight = 272;
+    c.ResultTop = 300;
+    if (edit)
+        edit(r);
+    const QString file = dir.filePath(name);
+    return SaveProj(ToNativePath(file), r) ? QString() : file;
 }

@@ -98,21 +98,6 @@ class TestMeshEditForm : public QObject {
         CopyDemoData(*Dir);
         return Path("demo_mesh.prj");
     }
-    // A project of the demo pictures naming the two mesh files given.
-    QString WriteProject(const QString& leftMesh, const QString& rightMesh)
-    {
-        CopyDemo();
-        ProjectRecord r;
-        SetNewProjectDefaults(r, ProjectKind::Mesh, ToNativePath(Path("out/")), ToNativePath(leftMesh),
-                              ToNativePath(rightMesh));
-        r.Common().LeftPicture.Set(ToNativePath(Path("demo_start.bmp")));
-        r.Common().RightPicture.Set(ToNativePath(Path("demo_end.bmp")));
-        r.Common().ClientWidth = 709;
-        r.Common().ClientHeight = 272;
-        r.Common().ResultTop = 300;
-        const QString file = Path("p.prj");
-        return SaveProj(ToNativePath(file), r) ? QString() : file;
-    }
 
 private slots:
     void init()
@@ -221,7 +206,7 @@ private slots:
             QVERIFY(!l.SaveToFile(ToNativePath(Path("l.msh"))));
         if (right != "missing")
             QVERIFY(!r.SaveToFile(ToNativePath(Path("r.msh"))));
-        const QString file = WriteProject(Path("l.msh"), Path("r.msh"));
+        const QString file = WriteDemoProject(*Dir, "p.prj", ProjectKind::Mesh, Path("l.msh"), Path("r.msh"));
         QVERIFY(Form->OpenProjectFile(file));
         TMeshEditForm* project = Project();
         QVERIFY(project);

@@ -79,27 +79,17 @@ class TestNodeEditForm : public QObject {
         return Path("demo_node.prj");
     }
     // A node project of the demo pictures naming the node files given, with
-    // a fixed radius and small frames.
+    // radii shown, small frames and that radius and warp method.
     QString WriteProject(const QString& name, const QString& left, const QString& right, int32_t radius,
                          uint8_t method = 0)
     {
-        CopyDemo();
-        ProjectRecord r;
-        SetNewProjectDefaults(r, ProjectKind::Node, ToNativePath(Path("out/")), ToNativePath(left),
-                              ToNativePath(right));
-        ProjectCommon& c = r.Common();
-        c.LeftPicture.Set(ToNativePath(Path("demo_start.bmp")));
-        c.RightPicture.Set(ToNativePath(Path("demo_end.bmp")));
-        c.ClientWidth = 709;
-        c.ClientHeight = 272;
-        c.ResultTop = 300;
-        r.Node.Morph.WarpMethod = method;
-        r.Node.Morph.Radius = radius;
-        r.Node.Morph.ResultWidth = 64;
-        r.Node.Morph.ResultHeight = 48;
-        r.Node.View.ShowRadii = 1;
-        const QString file = Path(name);
-        return SaveProj(ToNativePath(file), r) ? QString() : file;
+        return WriteDemoProject(*Dir, name, ProjectKind::Node, left, right, [&](ProjectRecord& r) {
+            r.Node.Morph.WarpMethod = method;
+            r.Node.Morph.Radius = radius;
+            r.Node.Morph.ResultWidth = 64;
+            r.Node.Morph.ResultHeight = 48;
+            r.Node.View.ShowRadii = 1;
+        });
     }
 
 private slots:
