@@ -4,15 +4,15 @@
 #include <cstdint>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
+#include <unistd.h>
 #include <memory>
 #include <new>
-#include <system_error>
 #include <vector>
 
 #include "images/error_box.h"
 #include "images/picture_io.h"
 #include "images/raster_image.h"
+#include "images/safe_file.h"
 
 namespace {
 
@@ -172,13 +172,36 @@ bool PatchSizes(int64_t riffSize, int64_t frames, int64_t moviSize)
            WriteAt(kMoviSizeAt, static_cast<uint32_t>(moviSize));
 }
 
-bool CutFile(const std::string& fileName, int64_t size)
+// Cuts the movie being written (the temporary file) to size bytes.
+bool CutFile(int64_t size)
 {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(fileName, ec))
+    return Pio.Output && !Pio.Output->InPlace() && Pio.File && std::fflush(Pio.File) == 0 &&
+           ::ftruncate(::fileno(Pio.File), static_cast<off_t>(size)) == 0;
+}
+
+// Puts a finished movie in place. One cut short replaces no older movie:
+// it goes under its own name only when nothing was there, otherwise beside
+// it, and the message says where. False when it could not be kept.
+bool PlaceMovie(const std::string& fileName, bool complete, int32_t frames)
+{
+    if (!Pio.Output)
         return false;
-    std::filesystem::resize_file(fileName, static_cast<uintmax_t>(size), ec);
-    return !ec;
+    if (!complete)
+        std::clearerr(Pio.File);  // the failed write is mended: cut and patched
+    if (complete || Pio.Output->InPlace() || !Pio.Output->TargetExisted()) {
+        const bool ok = Pio.Output->Commit(false);
+        Pio.File = nullptr;  // closed by the commit
+        CloseFile();
+        return ok;
+    }
+    const std::string kept = Pio.Output->CommitAside();
+    Pio.File = nullptr;
+    CloseFile();
+    if (kept.empty())
+        return false;
+    ShowErrorBox(13, "The movie " + fileName + " was left as it was; the " + std::to_string(frames) +
+                         (frames == 1 ? " frame" : " frames") + " written went to the movie " + kept);
+    return true;
 }
 
 bool WriteIndex(int64_t frameBytes, int32_t frames)
@@ -201,13 +224,6 @@ bool WriteIndex(int64_t frameBytes, int32_t frames)
     return b.Bytes.empty() || WriteOutput(b.Bytes.data(), b.Bytes.size());
 }
 
-void RemoveIfRegular(const std::string& fileName)
-{
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(fileName, ec))
-        std::filesystem::remove(fileName, ec);
-}
-
 }  // namespace
 
 bool AviBegin(const std::string& fileName, const AviParams& params)
@@ -228,8 +244,7 @@ bool AviBegin(const std::string& fileName, const AviParams& params)
     const std::vector<uint8_t> header = BuildHeader(params);
     if (!WriteOutput(header.data(), header.size())) {
         ShowErrorBox(13, "Error writing to file: " + fileName);
-        CloseFile();
-        RemoveIfRegular(fileName);  // a partial header is no movie
+        CloseFile();  // a partial header is no movie: the temporary file goes
         return true;
     }
     Movie = MovieState{};
@@ -251,7 +266,7 @@ bool AviWriteFrame(const RasterImage& image)
         return true;
     }
     if (Movie.WriteFailed) {
-        ShowErrorBox(13, kWriteError);
+        ShowErrorBox(13, kWriteError + ": " + Movie.FileName);
         return true;
     }
     const AviParams& p = Movie.Params;
@@ -295,7 +310,7 @@ bool AviWriteFrame(const RasterImage& image)
 
     if (!ok) {
         Movie.WriteFailed = true;
-        ShowErrorBox(13, kWriteError);
+        ShowErrorBox(13, kWriteError + ": " + Movie.FileName);
         return true;
     }
     ++Movie.FramesWritten;
@@ -316,23 +331,28 @@ bool AviFinish()
     const int64_t f = FrameBytes(m.Params);
     const int32_t frames = m.FramesWritten;
     const int64_t moviEnd = ChunkOffset(f, frames);
+    const bool complete = frames == m.Params.FrameCount;
     bool ok = true;
-    if (frames != m.Params.FrameCount) {
+    if (!complete) {
         // Fewer frames than planned: drop any partial frame and let header and
         // index describe the complete ones, so the file stays a valid movie.
-        ok = PatchSizes(RiffSize(f, frames), frames, MoviSize(f, frames)) && CutFile(m.FileName, moviEnd);
+        ok = PatchSizes(RiffSize(f, frames), frames, MoviSize(f, frames)) && CutFile(moviEnd);
     }
     ok = ok && std::fseek(Pio.File, static_cast<long>(moviEnd), SEEK_SET) == 0 && WriteIndex(f, frames);
     if (!ok) {
-        ShowErrorBox(13, kWriteError);
+        ShowErrorBox(13, kWriteError + ": " + m.FileName);
         // Without its index the movie can still be read frame by frame, as
         // long as the RIFF size does not claim the missing index.
-        if (CutFile(m.FileName, moviEnd))
-            PatchSizes(moviEnd - 8, frames, MoviSize(f, frames));
+        if (CutFile(moviEnd) && PatchSizes(moviEnd - 8, frames, MoviSize(f, frames)) &&
+            std::fflush(Pio.File) == 0)
+            PlaceMovie(m.FileName, false, frames);
         CloseFile();
         return true;
     }
-    CloseFile();
+    if (!PlaceMovie(m.FileName, complete, frames)) {
+        ShowErrorBox(13, kWriteError + ": " + m.FileName);
+        return true;
+    }
     return false;
 }
 

@@ -87,8 +87,13 @@ uint8_t* LoadPictureFile(const std::string& fileName)
 {
     ResetPictureIo();
     Pio.FileName = fileName;
-    if (!FileExists(fileName)) {
+    if (!PathExists(fileName)) {
         ShowErrorBox(14, "File was not found: " + fileName);
+        return nullptr;
+    }
+    // A folder, pipe or device is refused before anything waits on it.
+    if (const std::string kind = NotAFileKind(fileName); !kind.empty()) {
+        ShowErrorBox(11, fileName + " is " + kind + ", not a file");
         return nullptr;
     }
     bool failed = true;
@@ -161,18 +166,18 @@ bool SavePicture(const std::string& fileName, const RasterImage& image)
 bool WritePictureFile(const std::string& fileName, const RasterImage& image,
                       const std::function<bool(const uint8_t* pixels)>& writeBody)
 {
-    struct stat st;
-    const bool existed = ::lstat(fileName.c_str(), &st) == 0;
     if (CreateOutputFile(fileName))
         return true;
     const uint8_t* pixels = image.Lock();
     bool ok = pixels != nullptr && writeBody(pixels);
     image.Unlock();
-    // Buffered bytes may only fail to reach the disk when the file is closed.
-    ok = !CloseOutputFile() && ok;
+    // Only a complete file replaces the old one; buffered bytes may still
+    // fail to reach the disk when it is closed.
+    if (ok)
+        ok = !CloseOutputFile();
+    else
+        CloseFile();
     if (!ok) {
-        if (!existed)
-            std::remove(fileName.c_str());
         ShowErrorBox(13, "Error writing to file: " + fileName);
     }
     return !ok;

@@ -9,6 +9,7 @@
 #include "images/error_box.h"
 #include "images/progress.h"
 #include "images/raster_image.h"
+#include "images/safe_file.h"
 
 PictureIoState Pio;
 
@@ -21,9 +22,10 @@ void ResetPictureIo()
 bool OpenInputFile()
 {
     CloseFile();
-    std::FILE* f = std::fopen(Pio.FileName.c_str(), "rb");
+    std::string why;
+    std::FILE* f = OpenPlainFile(Pio.FileName, why);
     if (!f) {
-        ShowErrorBox(11, "Error opening file " + Pio.FileName);
+        ShowErrorBox(11, why);
         return true;
     }
     int64_t size = -1;
@@ -57,16 +59,19 @@ bool OpenInputFile()
     return false;
 }
 
+void AtomicWriterCloser::operator()(AtomicFileWriter* w) const { delete w; }
+
 bool CreateOutputFile(const std::string& fileName)
 {
     CloseFile();
     Pio.FileName = fileName;
-    std::FILE* f = std::fopen(fileName.c_str(), "wb");
-    if (!f) {
+    Pio.Output.reset(new (std::nothrow) AtomicFileWriter);
+    if (!Pio.Output || !Pio.Output->Open(fileName)) {
+        Pio.Output.reset();
         ShowErrorBox(11, "Error creating file " + fileName);
         return true;
     }
-    Pio.File = f;
+    Pio.File = Pio.Output->Stream();
     Pio.FileOpen = true;
     Pio.OutputOpen = true;
     return false;
@@ -74,7 +79,9 @@ bool CreateOutputFile(const std::string& fileName)
 
 void CloseFile()
 {
-    if (Pio.File)
+    if (Pio.Output)
+        Pio.Output.reset();  // closes the stream and removes the unfinished file
+    else if (Pio.File)
         std::fclose(Pio.File);
     Pio.File = nullptr;
     Pio.FileOpen = false;
@@ -85,10 +92,10 @@ void CloseFile()
 
 bool CloseOutputFile()
 {
-    bool failed = Pio.File == nullptr;
-    if (Pio.File) {
-        failed = std::fflush(Pio.File) != 0 || std::ferror(Pio.File) != 0;
-        failed = std::fclose(Pio.File) != 0 || failed;
+    bool failed = !Pio.Output;
+    if (Pio.Output) {
+        failed = !Pio.Output->Commit(false);
+        Pio.Output.reset();
         Pio.File = nullptr;
     }
     CloseFile();

@@ -5,14 +5,23 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 constexpr uint32_t kMinIoBufferSize = 16384;
 constexpr int kFlushByte = 0x1FF;  // PutByte value that is no byte: flush request
 
+class AtomicFileWriter;
+struct AtomicWriterCloser {
+    void operator()(AtomicFileWriter* w) const;
+};
+
 struct PictureIoState {
     std::string FileName;
+    // The output being written: a temporary file beside FileName until
+    // CloseOutputFile puts it in place (dropped unfinished: removed).
+    std::unique_ptr<AtomicFileWriter, AtomicWriterCloser> Output;
 
     // Current stream: a file, or (for TGA input) the whole file in memory.
     std::FILE* File = nullptr;
@@ -61,10 +70,13 @@ extern PictureIoState Pio;
 void ResetPictureIo();
 
 bool OpenInputFile();                          // failed?
-bool CreateOutputFile(const std::string& fileName);  // failed?
+// Creates the temporary file that will replace fileName; failed?
+bool CreateOutputFile(const std::string& fileName);
+// Closes the current file; an output file not yet put in place is removed.
 void CloseFile();
-// Closes an output file and tells whether every byte reached it: true when
-// flushing or closing failed.
+// Closes an output file and renames it over its target (not synced: frames
+// come fast); true when any byte did not reach the file or the rename
+// failed, the temporary file then removed and the target untouched.
 bool CloseOutputFile();
 bool AllocIoBuffers();                         // failed?
 bool AllocDecodeBuffer();                      // failed? size in Pio.DecodedSize

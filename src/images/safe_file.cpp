@@ -2,25 +2,114 @@
 
 #include "images/error_box.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+int64_t g_failAfter = -1;  // bytes until a write fails; -1 never
+
+// The stream of a writer armed by FailWritesAfter: a write past the budget
+// fails with "no space left", as on a full disk.
+ssize_t BudgetWrite(void* cookie, const char* buf, size_t n)
+{
+    const int fd = static_cast<int>(reinterpret_cast<intptr_t>(cookie));
+    if (g_failAfter >= 0 && static_cast<int64_t>(n) > g_failAfter) {
+        errno = ENOSPC;
+        return -1;
+    }
+    const ssize_t done = ::write(fd, buf, n);
+    if (done > 0 && g_failAfter >= 0)
+        g_failAfter -= done;
+    return done;
+}
+
+int BudgetSeek(void* cookie, off64_t* at, int whence)
+{
+    const off64_t to = ::lseek64(static_cast<int>(reinterpret_cast<intptr_t>(cookie)), *at, whence);
+    if (to < 0)
+        return -1;
+    *at = to;
+    return 0;
+}
+
+int BudgetClose(void* cookie) { return ::close(static_cast<int>(reinterpret_cast<intptr_t>(cookie))); }
+
+std::FILE* StreamOf(int fd)
+{
+    if (g_failAfter < 0)
+        return ::fdopen(fd, "wb");
+    cookie_io_functions_t io{};
+    io.write = BudgetWrite;
+    io.seek = BudgetSeek;
+    io.close = BudgetClose;
+    return ::fopencookie(reinterpret_cast<void*>(static_cast<intptr_t>(fd)), "wb", io);
+}
+
+// The file a name finally stands for: symbolic links followed.
+std::string Resolved(const std::string& name)
+{
+    struct stat st;
+    if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return name;
+    char buf[PATH_MAX];
+    return ::realpath(name.c_str(), buf) ? std::string(buf) : name;
+}
+
+std::string KindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a named pipe (FIFO)";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a plain file";
+}
+}  // namespace
+
+void AtomicFileWriter::FailWritesAfter(int64_t bytes) { g_failAfter = bytes; }
+
 bool AtomicFileWriter::Open(const std::string& target)
 {
     Abort();
-    Target = target;
+    Target = Resolved(target);
     Failed = false;
-    std::string tmpl = target + ".tmpXXXXXX";
-    const int fd = ::mkstemp(tmpl.data());
+    struct stat st;
+    Existed = ::stat(Target.c_str(), &st) == 0;
+    // A folder in the way is left to the rename to refuse.
+    Direct = Existed && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode));
+    if (Direct) {
+        // Non-blocking, so that a pipe nobody reads is refused at once.
+        const int fd = ::open(Target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        File = StreamOf(fd);
+        if (!File)
+            ::close(fd);
+        return File != nullptr;
+    }
+    std::string tmpl = Target + ".tmpXXXXXX";
+    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    // mkstemp makes 0600; give the file the usual permissions.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    File = ::fdopen(fd, "wb");
+    // mkstemp makes 0600; a replaced file keeps its permissions, a new one
+    // gets the usual ones.
+    mode_t mode;
+    if (Existed) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd, mode);
+    File = StreamOf(fd);
     if (!File) {
         ::close(fd);
         ::unlink(tmpl.c_str());
@@ -39,19 +128,61 @@ bool AtomicFileWriter::Write(const void* data, size_t n)
     return !Failed;
 }
 
-bool AtomicFileWriter::Commit()
+bool AtomicFileWriter::Commit(bool sync)
 {
     if (!File)
         return false;
-    bool ok = !Failed && std::fflush(File) == 0 && ::fsync(::fileno(File)) == 0;
+    bool ok = !Failed && std::fflush(File) == 0 && std::ferror(File) == 0;
+    if (ok && sync && !Direct)
+        ok = ::fsync(::fileno(File)) == 0;
     ok = (std::fclose(File) == 0) && ok;
     File = nullptr;
+    if (Direct)
+        return ok;
     if (ok)
         ok = std::rename(Temp.c_str(), Target.c_str()) == 0;
     if (!ok)
         ::unlink(Temp.c_str());
+    if (ok && sync) {
+        // The rename itself reaches the disk with its folder.
+        const size_t slash = Target.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : Target.substr(0, slash + 1);
+        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+    }
     Temp.clear();
     return ok;
+}
+
+std::string AtomicFileWriter::CommitAside()
+{
+    if (!File || Direct) {
+        Abort();
+        return "";
+    }
+    bool ok = std::fflush(File) == 0;
+    ok = (std::fclose(File) == 0) && ok;
+    File = nullptr;
+    const size_t slash = Target.find_last_of('/');
+    const size_t dot = Target.find_last_of('.');
+    const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const std::string stem = hasExt ? Target.substr(0, dot) : Target;
+    const std::string ext = hasExt ? Target.substr(dot) : "";
+    std::string kept;
+    // link() never replaces a file, so no other file is lost to the name.
+    for (int i = 1; ok && i <= 100 && kept.empty(); ++i) {
+        const std::string name = stem + ".partial" + (i == 1 ? "" : std::to_string(i)) + ext;
+        if (::link(Temp.c_str(), name.c_str()) == 0)
+            kept = name;
+        else if (errno != EEXIST)
+            break;
+    }
+    ::unlink(Temp.c_str());
+    Temp.clear();
+    return kept;
 }
 
 void AtomicFileWriter::Abort()
@@ -70,6 +201,48 @@ bool FileExists(const std::string& name)
 {
     struct stat st;
     return ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PathExists(const std::string& name)
+{
+    struct stat st;
+    return ::stat(name.c_str(), &st) == 0;
+}
+
+std::string NotAFileKind(const std::string& name)
+{
+    struct stat st;
+    if (::stat(name.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return "";
+    return KindOf(st.st_mode);
+}
+
+std::FILE* OpenPlainFile(const std::string& name, std::string& why)
+{
+    why.clear();
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            why = "File was not found: " + name;
+        else if (const std::string kind = NotAFileKind(name); !kind.empty())
+            why = name + " is " + kind + ", not a file";
+        else
+            why = "Error opening file " + name;
+        return nullptr;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = name + " is " + (::fstat(fd, &st) == 0 ? KindOf(st.st_mode) : "not readable") + ", not a file";
+        ::close(fd);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        ::close(fd);
+        why = "Error opening file " + name;
+    }
+    return f;
 }
 
 bool SaveWholeFile(const std::string& fileName, const void* data, size_t n)

@@ -316,8 +316,14 @@ TEST(AviRefusals, LargestRepresentableSizesAreAccepted)
     // written leaves a valid empty movie rather than a 2 GB promise.
     const std::string big = dir.File("big.avi");
     ASSERT_FALSE(AviBegin(big, {1, 1, 76695836, 40}));
-    EXPECT_EQ(U32At(ReadAll(big), 4), 2147483632u);
-    EXPECT_EQ(U32At(ReadAll(big), 216), (4u + 8) * 76695836 + 4);
+    // Until it is finished the movie is a temporary file beside its name.
+    EXPECT_FALSE(std::filesystem::exists(big));
+    std::string pending;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        pending = e.path().string();
+    ASSERT_EQ(pending.rfind(big + ".tmp", 0), 0u) << pending;
+    EXPECT_EQ(U32At(ReadAll(pending), 4), 2147483632u);
+    EXPECT_EQ(U32At(ReadAll(pending), 216), (4u + 8) * 76695836 + 4);
     EXPECT_FALSE(AviFinish());
     const std::vector<uint8_t> b = ReadAll(big);
     ASSERT_EQ(b.size(), 232u);
@@ -375,10 +381,10 @@ TEST(AviFailures, FailedFrameLeavesAValidMovieOfTheCompleteFrames)
         EXPECT_FALSE(AviWriteFrame(frames[1]));
         EXPECT_TRUE(AviWriteFrame(frames[2]));
         EXPECT_EQ(cap.LastCode(), 13);
-        EXPECT_EQ(cap.LastText(), "Error: Error writing to AVI file");
+        EXPECT_EQ(cap.LastText(), "Error: Error writing to AVI file: " + name);
         // After a failed write the movie takes no more frames.
         EXPECT_TRUE(AviWriteFrame(frames[3]));
-        EXPECT_EQ(cap.LastText(), "Error: Error writing to AVI file");
+        EXPECT_EQ(cap.LastText(), "Error: Error writing to AVI file: " + name);
         EXPECT_FALSE(AviFinish());
     }
     EXPECT_EQ(cap.Count(), 2u);
@@ -417,7 +423,7 @@ TEST(AviFailures, FailedIndexLeavesAllFramesReadable)
         EXPECT_TRUE(AviFinish());
     }
     EXPECT_EQ(cap.Count(), 1u);
-    EXPECT_EQ(cap.LastText(), "Error: Error writing to AVI file");
+    EXPECT_EQ(cap.LastText(), "Error: Error writing to AVI file: " + name);
     EXPECT_FALSE(AviMovieOpen());
     EXPECT_FALSE(Pio.OutputOpen);
     const std::vector<uint8_t> b = ReadAll(name);
