@@ -1,6 +1,7 @@
 #include "images/picture_file.h"
 
 #include <algorithm>
+#include <climits>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -93,7 +94,7 @@ uint8_t* LoadPictureFile(const std::string& fileName)
     }
     // A folder, pipe or device is refused before anything waits on it.
     if (const std::string kind = NotAFileKind(fileName); !kind.empty()) {
-        ShowErrorBox(11, fileName + " is " + kind + ", not a file");
+        ShowErrorBox(11, NotAFileMessage(fileName, kind));
         return nullptr;
     }
     bool failed = true;
@@ -147,6 +148,20 @@ void LoadPicture(const std::string& fileName, RasterImage& image)
     std::memcpy(pixels, dib + sizeof h + DibPaletteSize(h), static_cast<size_t>(image.ImageSize));
     image.Unlock();
     FreePackedDib(dib);
+}
+
+bool RefusePictureSaveSize(const std::string& fileName, int64_t width, int64_t height)
+{
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    std::string why;
+    if (PictureTypeOf(fileName) == PictureType::Tga && (width > 65535 || height > 65535))
+        why = "TGA pictures are at most 65535 pixels on a side, not " + size;
+    else if (width > 0 && height > 0 && RasterRowBytes(width) * height > INT32_MAX)
+        why = "a picture of " + size + " pixels is larger than 2 GB";
+    if (why.empty())
+        return false;
+    ShowErrorBox(13, "Error writing to file: " + fileName + ": " + why);
+    return true;
 }
 
 bool SavePicture(const std::string& fileName, const RasterImage& image)

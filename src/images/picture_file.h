@@ -25,6 +25,11 @@ void LoadPicture(const std::string& fileName, RasterImage& image);
 // FreePackedDib), or null after a message.
 uint8_t* LoadPictureFile(const std::string& fileName);
 
+// Refuses, before a picture is made, a width x height the type of fileName
+// cannot hold (TGA: 65535 pixels a side; any: the 2 GB a picture may take
+// in memory), with a message naming the file. True when refused.
+bool RefusePictureSaveSize(const std::string& fileName, int64_t width, int64_t height);
+
 // Writes image as BMP, TGA or PNG by extension; true when it failed. PCX
 // fails without a message; JPEG is not written.
 bool SavePicture(const std::string& fileName, const RasterImage& image);

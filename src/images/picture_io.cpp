@@ -25,7 +25,10 @@ bool OpenInputFile()
     std::string why;
     std::FILE* f = OpenPlainFile(Pio.FileName, why);
     if (!f) {
-        ShowErrorBox(11, why);
+        if (why.empty())
+            ShowErrorBox(11, "Error opening file " + Pio.FileName);
+        else
+            ShowErrorBox(11, why);
         return true;
     }
     int64_t size = -1;

@@ -217,31 +217,30 @@ std::string NotAFileKind(const std::string& name)
     return KindOf(st.st_mode);
 }
 
-std::FILE* OpenPlainFile(const std::string& name, std::string& why)
+std::string NotAFileMessage(const std::string& name, const std::string& kind)
 {
-    why.clear();
+    return name + " is " + kind + ", not a file";
+}
+
+std::FILE* OpenPlainFile(const std::string& name, std::string& notAFile)
+{
+    notAFile.clear();
     const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            why = "File was not found: " + name;
-        else if (const std::string kind = NotAFileKind(name); !kind.empty())
-            why = name + " is " + kind + ", not a file";
-        else
-            why = "Error opening file " + name;
+        if (const std::string kind = NotAFileKind(name); !kind.empty())
+            notAFile = NotAFileMessage(name, kind);
         return nullptr;
     }
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        why = name + " is " + (::fstat(fd, &st) == 0 ? KindOf(st.st_mode) : "not readable") + ", not a file";
+        notAFile = NotAFileMessage(name, ::fstat(fd, &st) == 0 ? KindOf(st.st_mode) : "not readable");
         ::close(fd);
         return nullptr;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     std::FILE* f = ::fdopen(fd, "rb");
-    if (!f) {
+    if (!f)
         ::close(fd);
-        why = "Error opening file " + name;
-    }
     return f;
 }
 

@@ -60,10 +60,14 @@ bool PathExists(const std::string& name);
 // pipe (FIFO)", "a device", ...); "" for a plain file or a missing name.
 std::string NotAFileKind(const std::string& name);
 
+// "<name> is <kind>, not a file".
+std::string NotAFileMessage(const std::string& name, const std::string& kind);
+
 // Opens a plain file for reading without ever blocking (a named pipe is
-// refused, not waited on). Null when it fails; then why holds the message:
-// "File was not found: " + name, name + " is a folder, not a file", ...
-std::FILE* OpenPlainFile(const std::string& name, std::string& why);
+// refused, not waited on). Null when it fails; notAFile then holds the
+// message when the name is something other than a plain file, and is empty
+// when the open itself failed (missing file, no permission).
+std::FILE* OpenPlainFile(const std::string& name, std::string& notAFile);
 
 // Writes a whole file through AtomicFileWriter, synced to the disk. On
 // failure shows "Error creating file: " (code 11) or "Error writing to

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "images/error_box.h"
+#include "images/picture_file.h"
 #include "images/picture_formats.h"
 #include "images/picture_io.h"
 #include "images/progress.h"
@@ -232,7 +233,9 @@ bool WriteTga(const std::string& fileName, const RasterImage& image)
 {
     const int32_t width = image.Width();
     const int32_t height = image.Height();
-    if (width < 0 || width > 65535 || height < 0 || height > 65535) {
+    if (RefusePictureSaveSize(fileName, width, height))
+        return true;
+    if (width < 0 || height < 0) {
         ShowErrorBox(13, "Error writing to file: " + fileName);
         return true;
     }

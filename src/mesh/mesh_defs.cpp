@@ -116,9 +116,13 @@ bool TMeshDefsData::SaveToFile(const std::string& fileName)
 
 bool TMeshDefsData::LoadFromFile(const std::string& fileName, bool checkSize)
 {
-    FilePtr file(std::fopen(fileName.c_str(), "rb"));
+    std::string why;
+    FilePtr file(OpenPlainFile(fileName, why));
     if (!file) {
-        ShowReadError(fileName);
+        if (why.empty())
+            ShowReadError(fileName);
+        else
+            ShowErrorBox(11, why);
         return true;
     }
     uint8_t header[kHeaderBytes];

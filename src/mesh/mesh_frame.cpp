@@ -265,6 +265,23 @@ std::string FrameFileName(const std::string& base, int32_t k, OutputKind kind)
 
 std::string MovieFileName(const std::string& base) { return base + ".AVI"; }
 
+bool RefuseOutput(const std::string& base, OutputKind kind, int32_t width, int32_t height)
+{
+    for (const char c : base) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            std::string shown;
+            for (const char d : base)
+                shown += static_cast<unsigned char>(d) < 0x20 || d == 0x7F ? '?' : d;
+            ShowErrorBox(11, "Error creating file " + shown + ": the output name holds a control character");
+            return true;
+        }
+    }
+    if (kind == OutputKind::Avi)
+        return false;  // the movie writer checks its own limits before the file exists
+    const std::string first = FrameFileName(base, 1, kind);
+    return RefusePictureSaveSize(first, width, height);
+}
+
 bool MeshAnimation(const RasterImage& leftImage, const TMeshDefsData& leftMesh,
                    const RasterImage& rightImage, const TMeshDefsData& rightMesh,
                    const MeshMorphSettings& settings, ResultView& view)
@@ -295,6 +312,8 @@ bool MeshAnimation(const RasterImage& leftImage, const TMeshDefsData& leftMesh,
         return true;
     }
     const std::string base = OutputFileBase(s.OutputPath.Get(), s.OutputPrefix.Get());
+    if (RefuseOutput(base, kind, s.ResultWidth, s.ResultHeight))
+        return true;
     if (kind == OutputKind::Avi) {
         AviParams params;
         params.Width = s.ResultWidth;

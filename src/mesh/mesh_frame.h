@@ -71,3 +71,9 @@ std::string OutputFileBase(const std::string& outputPath, const std::string& out
 // ("<base>.AVI").
 std::string FrameFileName(const std::string& base, int32_t k, OutputKind kind);
 std::string MovieFileName(const std::string& base);
+
+// Checks, before any frame is made, that the output can take the run: a
+// name holding a control character (a zero byte would end every frame's
+// name at the same place) and a frame size the picture type cannot hold
+// are refused with a message. True when refused.
+bool RefuseOutput(const std::string& base, OutputKind kind, int32_t width, int32_t height);

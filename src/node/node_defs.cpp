@@ -153,9 +153,13 @@ bool TNodeDefsData::SaveToFile(const std::string& fileName)
 
 bool TNodeDefsData::LoadFromFile(const std::string& fileName, bool checkCount)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
+    std::string why;
+    std::unique_ptr<std::FILE, FileCloser> file(OpenPlainFile(fileName, why));
     if (!file) {
-        ShowErrorBox(11, "Error opening file: " + fileName);
+        if (why.empty())
+            ShowErrorBox(11, "Error opening file: " + fileName);
+        else
+            ShowErrorBox(11, why);
         return true;
     }
     auto readError = [&] {

@@ -222,6 +222,8 @@ bool NodeAnimation(const RasterImage& leftPicture, const TNodeDefsData& leftNode
     }
     const bool movie = type == static_cast<uint8_t>(OutputKind::Avi);
     const std::string base = OutputFileBase(settings.OutputPath.Get(), settings.OutputPrefix.Get());
+    if (RefuseOutput(base, static_cast<OutputKind>(type), settings.ResultWidth, settings.ResultHeight))
+        return true;
 
     if (movie) {
         AviParams params;

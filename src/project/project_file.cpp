@@ -20,15 +20,51 @@ std::string LowerExtension(const std::string& fileName)
     return ext;
 }
 
+namespace {
+// A name holding a zero byte or another control character would be cut
+// short or name a file nobody meant; no dialog can enter one.
+bool HoldsControlCharacter(const ShortName& name)
+{
+    for (uint8_t i = 0; i < name.Length; ++i) {
+        const auto c = static_cast<unsigned char>(name.Text[i]);
+        if (c < 0x20 || c == 0x7F)
+            return true;
+    }
+    return false;
+}
+
+bool NamesAreText(const ProjectRecord& r)
+{
+    const ProjectCommon& c = r.Common();
+    const ShortName* names[] = {
+        &c.LeftPicture, &c.RightPicture, &c.LeftDefs, &c.RightDefs,
+        r.Kind == ProjectKind::Mesh ? &r.Mesh.Morph.OutputPath : &r.Node.Morph.OutputPath,
+        r.Kind == ProjectKind::Mesh ? &r.Mesh.Morph.OutputPrefix : &r.Node.Morph.OutputPrefix,
+    };
+    for (const ShortName* n : names)
+        if (HoldsControlCharacter(*n))
+            return false;
+    return true;
+}
+}  // namespace
+
 bool ReadProjectFile(const std::string& fileName, ProjectRecord& record)
 {
-    if (LowerExtension(fileName) != ".prj") {
-        ShowErrorBox(9, "");
+    if (const std::string kind = NotAFileKind(fileName); !kind.empty()) {
+        ShowErrorBox(11, NotAFileMessage(fileName, kind));
         return true;
     }
-    std::FILE* f = std::fopen(fileName.c_str(), "rb");
+    if (LowerExtension(fileName) != ".prj") {
+        ShowErrorBox(9, "A project file name ends in \".prj\": " + fileName);
+        return true;
+    }
+    std::string why;
+    std::FILE* f = OpenPlainFile(fileName, why);
     if (!f) {
-        ShowErrorBox(11, "Error opening file " + fileName);
+        if (why.empty())
+            ShowErrorBox(11, "Error opening file " + fileName);
+        else
+            ShowErrorBox(11, why);
         return true;
     }
     char header[kProjectHeaderBytes + 1] = {};
@@ -48,7 +84,7 @@ bool ReadProjectFile(const std::string& fileName, ProjectRecord& record)
     const size_t want = read.Size();
     const bool shortFile = got != kProjectHeaderBytes || std::fread(read.Bytes, 1, want, f) != want;
     std::fclose(f);
-    if (shortFile) {
+    if (shortFile || !NamesAreText(read)) {
         ShowErrorBox(12, "Error reading from file: " + fileName);
         return true;
     }

@@ -20,19 +20,19 @@ std::string LocateProjectFile(const std::string& stored, const std::string& proj
         return "";
     const std::string folder = FolderOf(projectFile);
     if (stored[0] == '/') {
-        if (FileExists(stored))
+        if (PathExists(stored))
             return stored;
     } else {
-        if (FileExists(folder + stored))
+        if (PathExists(folder + stored))
             return folder + stored;
-        if (FileExists(stored))
+        if (PathExists(stored))
             return stored;
     }
     // Names written on another machine (or before the folder moved): the
     // file name alone, whichever separator the path used.
     const size_t cut = stored.find_last_of("/\\");
     const std::string name = cut == std::string::npos ? stored : stored.substr(cut + 1);
-    if (!name.empty() && FileExists(folder + name))
+    if (!name.empty() && PathExists(folder + name))
         return folder + name;
     return "";
 }

@@ -112,7 +112,7 @@ TEST(ProjectFile, OpenRefusalsLeaveRecordAlone)
 
     EXPECT_TRUE(ReadProjectFile(dir.File("x.txt"), rec));
     EXPECT_EQ(cap.LastCode(), 9);
-    EXPECT_EQ(cap.LastText(), "Error: ");
+    EXPECT_EQ(cap.LastText(), "Error: A project file name ends in \".prj\": " + dir.File("x.txt"));
 
     const std::string missing = dir.File("missing.prj");
     EXPECT_TRUE(ReadProjectFile(missing, rec));
