@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <unistd.h>
 
 #include "images/error_box.h"
@@ -56,6 +57,9 @@ int RunCliTool(const std::string& program, int (*run)(int, char**), int argc, ch
 {
     try {
         return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        ShowErrorBox(8, "Not Enought memory");
+        return 1;
     } catch (const std::exception& e) {
         CliMessage(program, e.what());
         return 1;

@@ -158,7 +158,10 @@ bool ReadPcx()
     SetProgress(0);
     uint8_t* rows = Pio.Dib + 40;
     const size_t bpl = static_cast<size_t>(bytesPerLine);
-    for (int64_t r = 0; r < height; ++r) {
+    // Rows past the end of the data stay zero and untouched: a file far
+    // shorter than its header claims costs no memory for them.
+    const int64_t held = std::min<int64_t>(height, (Pio.DecodedOffset + 3 * bytesPerLine - 1) / (3 * bytesPerLine));
+    for (int64_t r = 0; r < held; ++r) {
         const uint8_t* red = Pio.Decoded + static_cast<size_t>(r) * 3 * bpl;
         const uint8_t* green = red + bpl;
         const uint8_t* blue = green + bpl;

@@ -119,6 +119,19 @@ uint8_t* LoadPictureFile(const std::string& fileName)
 }
 
 namespace {
+// Copies src onto dst, which is all zero, leaving out the blocks of src that
+// are zero as well: the black rest of a picture cut short stays unmapped.
+void CopyOntoCleared(uint8_t* dst, const uint8_t* src, size_t n)
+{
+    constexpr size_t kBlock = 4096;
+    static const uint8_t kZero[kBlock] = {};
+    for (size_t at = 0; at < n; at += kBlock) {
+        const size_t k = std::min(kBlock, n - at);
+        if (std::memcmp(src + at, kZero, k) != 0)
+            std::memcpy(dst + at, src + at, k);
+    }
+}
+
 struct ProgressScope {
     ProgressScope() { BeginProgress(); }
     ~ProgressScope() { EndProgress(); }
@@ -136,7 +149,7 @@ void LoadPicture(const std::string& fileName, RasterImage& image)
     // The readers never build a picture outside 1..65535, so DibSize cannot
     // throw here.
     const DibDimensions size = DibSize(dib);
-    image.Init(size.Width, size.Height);
+    image.InitCleared(size.Width, size.Height);
     if (!image.Allocated) {
         FreePackedDib(dib);
         ShowErrorBox(8, "Not Enought memory");
@@ -145,7 +158,7 @@ void LoadPicture(const std::string& fileName, RasterImage& image)
     BitmapInfoHeader h;
     std::memcpy(&h, dib, sizeof h);
     uint8_t* pixels = image.Lock();
-    std::memcpy(pixels, dib + sizeof h + DibPaletteSize(h), static_cast<size_t>(image.ImageSize));
+    CopyOntoCleared(pixels, dib + sizeof h + DibPaletteSize(h), static_cast<size_t>(image.ImageSize));
     image.Unlock();
     FreePackedDib(dib);
 }

@@ -126,12 +126,12 @@ bool AllocDecodeBuffer()
 {
     FreeDecodeBuffer();
     if (Pio.DecodedSize < 0) {
-        ShowErrorBox(8, "");
+        ShowErrorBox(8, "Not Enought memory");
         return true;
     }
     Pio.Decoded = static_cast<uint8_t*>(std::calloc(Pio.DecodedSize > 0 ? Pio.DecodedSize : 1, 1));
     if (!Pio.Decoded) {
-        ShowErrorBox(8, "");
+        ShowErrorBox(8, "Not Enought memory");
         return true;
     }
     Pio.DecodedOffset = 0;

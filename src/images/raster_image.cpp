@@ -28,7 +28,13 @@ RasterImage& RasterImage::operator=(RasterImage&& other) noexcept
     return *this;
 }
 
-void RasterImage::Init(int32_t width, int32_t height)
+void RasterImage::FreeBlock::operator()(uint8_t* p) const { std::free(p); }
+
+void RasterImage::Init(int32_t width, int32_t height) { Allocate(width, height, false); }
+
+void RasterImage::InitCleared(int32_t width, int32_t height) { Allocate(width, height, true); }
+
+void RasterImage::Allocate(int32_t width, int32_t height, bool cleared)
 {
     Done();
     Header = BitmapInfoHeader{};
@@ -44,7 +50,8 @@ void RasterImage::Init(int32_t width, int32_t height)
     RowBytes = static_cast<int32_t>(rowBytes);
     ImageSize = static_cast<int32_t>(size);
     // At least one byte so that an empty picture still has a valid block.
-    Memory.reset(new (std::nothrow) uint8_t[size > 0 ? size : 1]);
+    const size_t bytes = size > 0 ? static_cast<size_t>(size) : 1;
+    Memory.reset(static_cast<uint8_t*>(cleared ? std::calloc(bytes, 1) : std::malloc(bytes)));
     Allocated = Memory != nullptr;
 }
 

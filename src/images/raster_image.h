@@ -41,6 +41,9 @@ public:
     // Sets up the header and asks for the pixel memory; Allocated tells
     // whether it was obtained. Never throws. Pixel contents are undefined.
     void Init(int32_t width, int32_t height);
+    // Init with every byte 0. A large block stays mapped lazily: pages
+    // never written cost no memory.
+    void InitCleared(int32_t width, int32_t height);
     // Frees the pixel memory; harmless when nothing is held.
     void Done();
     // Pointer to the first byte of the bottom row. Every pixel access is
@@ -53,7 +56,11 @@ public:
     int32_t Height() const { return Header.biHeight; }
 
 private:
-    std::unique_ptr<uint8_t[]> Memory;
+    void Allocate(int32_t width, int32_t height, bool cleared);
+    struct FreeBlock {
+        void operator()(uint8_t* p) const;
+    };
+    std::unique_ptr<uint8_t, FreeBlock> Memory;
 };
 
 // Packed device-independent picture: header, palette, rows. Allocated with

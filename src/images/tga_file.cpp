@@ -184,7 +184,7 @@ bool ReadTga()
     Pio.Dib = CreatePackedDib(nullptr, width, height, static_cast<uint32_t>(Pio.DibImageBytes), 40,
                               24);
     if (!Pio.Dib) {
-        ShowErrorBox(8, "");
+        ShowErrorBox(8, "Not Enought memory");
         return true;
     }
     Pio.Decoded = Pio.Dib + 40;
@@ -201,10 +201,13 @@ bool ReadTga()
     uint8_t* rows = Pio.Dib + 40;
     const size_t rowIn = static_cast<size_t>(Pio.DecodedRowBytes);
     const size_t rowOut = static_cast<size_t>(Pio.DibRowBytes);
-    // Missing input left the rest zero (the block was cleared). Decoded row k
-    // lies at k * rowIn <= k * rowOut, so moving the last row first never
-    // overwrites a row still to be moved.
-    for (int32_t k = height - 1; k >= 0; --k) {
+    // Rows the file held (the last one perhaps in part); the rest of the
+    // block is still zero and is never touched, so a file far shorter than
+    // its header claims costs no memory for the missing rows.
+    const int32_t held = static_cast<int32_t>((static_cast<size_t>(Pio.DecodedOffset) + rowIn - 1) / rowIn);
+    // Decoded row k lies at k * rowIn <= k * rowOut, so moving the last row
+    // first never overwrites a row still to be moved.
+    for (int32_t k = held - 1; k >= 0; --k) {
         if (rowOut != rowIn) {
             std::memmove(rows + k * rowOut, rows + k * rowIn, rowIn);
             std::memset(rows + k * rowOut + rowIn, 0, rowOut - rowIn);
@@ -213,12 +216,18 @@ bool ReadTga()
             SetProgress(static_cast<int>(std::nearbyint((height - k) * 100.0 / height)));
     }
     // File row k is picture row k from the top: reverse the row order, with
-    // the sink buffer (at least 9 x width bytes) holding one row.
+    // the sink buffer (at least 9 x width bytes) holding one row. A pair of
+    // which neither row was held stays zero.
     if (topFirst) {
-        for (int32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
-            std::memcpy(Pio.SinkBuf, rows + top * rowOut, rowOut);
-            std::memcpy(rows + top * rowOut, rows + bottom * rowOut, rowOut);
-            std::memcpy(rows + bottom * rowOut, Pio.SinkBuf, rowOut);
+        for (int32_t top = 0, bottom = height - 1; top < bottom && top < held; ++top, --bottom) {
+            if (bottom < held) {
+                std::memcpy(Pio.SinkBuf, rows + top * rowOut, rowOut);
+                std::memcpy(rows + top * rowOut, rows + bottom * rowOut, rowOut);
+                std::memcpy(rows + bottom * rowOut, Pio.SinkBuf, rowOut);
+            } else {
+                std::memcpy(rows + bottom * rowOut, rows + top * rowOut, rowOut);
+                std::memset(rows + top * rowOut, 0, rowOut);
+            }
             if (ProgressActive())
                 SetProgress(static_cast<int>(std::nearbyint((top + 1) * 200.0 / height)));
         }
