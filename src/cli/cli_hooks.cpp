@@ -42,6 +42,9 @@ void InstallCliHooks(bool quiet)
         ++g_errors;
         std::fprintf(stderr, "%s\n", m.Text.c_str());
     });
+    SetErrorRepeatHook([](const ErrorBoxMessage& m, int times) {
+        std::fprintf(stderr, "(the message \"%s\" came %d times)\n", m.Text.c_str(), times);
+    });
     SetBeepHook([] {});
     SetProgressDisplay(!quiet && ::isatty(STDERR_FILENO) ? &g_progress : nullptr);
 }

@@ -18,7 +18,7 @@ constexpr size_t kReadBlock = size_t{1} << 20;
 
 bool ReadError()
 {
-    ShowErrorBox(12, "File read error");
+    ShowErrorBox(12, "File read error: " + Pio.FileName);
     return true;
 }
 

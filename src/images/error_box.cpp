@@ -1,12 +1,54 @@
 #include "images/error_box.h"
 
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 namespace {
 ErrorBoxHook g_errorHook;
 BeepHook g_beepHook;
+ErrorRepeatHook g_repeatHook;
+
+// Messages of the current operation, in the order first shown.
+struct OperationMessages {
+    int Depth = 0;
+    std::map<std::pair<int, std::string>, int> Times;
+    std::vector<ErrorBoxMessage> Order;
+};
+std::mutex g_operationLock;
+OperationMessages g_operation;
 }  // namespace
+
+ErrorBoxOperation::ErrorBoxOperation()
+{
+    std::lock_guard<std::mutex> lock(g_operationLock);
+    ++g_operation.Depth;
+}
+
+ErrorBoxOperation::~ErrorBoxOperation()
+{
+    OperationMessages done;
+    {
+        std::lock_guard<std::mutex> lock(g_operationLock);
+        if (--g_operation.Depth > 0)
+            return;
+        done = std::exchange(g_operation, OperationMessages{});
+    }
+    if (!g_repeatHook)
+        return;
+    for (const ErrorBoxMessage& m : done.Order) {
+        const int times = done.Times[{m.Code, m.Text}];
+        if (times > 1)
+            g_repeatHook(m, times);
+    }
+}
+
+ErrorRepeatHook SetErrorRepeatHook(ErrorRepeatHook hook)
+{
+    return std::exchange(g_repeatHook, std::move(hook));
+}
 
 ErrorBoxHook SetErrorBoxHook(ErrorBoxHook hook)
 {
@@ -34,6 +76,13 @@ ErrorBoxMessage MakeErrorBoxMessage(int code, const std::string& message)
 void ShowErrorBox(int code, const std::string& message)
 {
     ErrorBoxMessage m = MakeErrorBoxMessage(code, message);
+    {
+        std::lock_guard<std::mutex> lock(g_operationLock);
+        if (g_operation.Depth > 0 && ++g_operation.Times[{m.Code, m.Text}] > 1)
+            return;  // shown once already in this operation
+        if (g_operation.Depth > 0)
+            g_operation.Order.push_back(m);
+    }
     if (g_errorHook)
         g_errorHook(m);
     else

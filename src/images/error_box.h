@@ -24,6 +24,22 @@ ErrorBoxMessage MakeErrorBoxMessage(int code, const std::string& message);
 
 void ShowErrorBox(int code, const std::string& message);
 
+// One operation (a warp, a frame, a generation run) as far as messages go:
+// while one lives, a message already shown in it (same code and text) is
+// counted instead of shown again. When the outermost one ends, every
+// message that came more than once is handed with its count to the repeat
+// hook (the command-line tools print the count; a window shows nothing more).
+class ErrorBoxOperation {
+public:
+    ErrorBoxOperation();
+    ~ErrorBoxOperation();
+    ErrorBoxOperation(const ErrorBoxOperation&) = delete;
+    ErrorBoxOperation& operator=(const ErrorBoxOperation&) = delete;
+};
+
+using ErrorRepeatHook = std::function<void(const ErrorBoxMessage&, int times)>;
+ErrorRepeatHook SetErrorRepeatHook(ErrorRepeatHook hook);
+
 // The default system beep, through a hook as well.
 using BeepHook = std::function<void()>;
 BeepHook SetBeepHook(BeepHook hook);

@@ -114,7 +114,7 @@ bool ReadPcx()
         return true;
     uint8_t h[kPcxHeaderBytes];
     if (ReadInputBlock(h, sizeof h) != sizeof h) {
-        ShowErrorBox(12, "File read error");
+        ShowErrorBox(12, "File read error: " + Pio.FileName);
         return true;
     }
     if (h[0] != 10) {

@@ -143,7 +143,7 @@ bool ReadTga()
         return true;
     uint8_t h[kTgaHeaderBytes];
     if (ReadInputBlock(h, sizeof h) != sizeof h) {
-        ShowErrorBox(12, "File Read Error");
+        ShowErrorBox(12, "File Read Error: " + Pio.FileName);
         return true;
     }
     const int idLength = h[0];
@@ -175,7 +175,7 @@ bool ReadTga()
     for (int i = 0; i < idLength; ++i)
         ReadByte();
     if (Pio.EndOfInput) {
-        ShowErrorBox(12, "File read error");
+        ShowErrorBox(12, "File read error: " + Pio.FileName);
         return true;
     }
     // The pixels are decoded straight into the packed picture's pixel area

@@ -114,6 +114,11 @@ bool TMeshDefsData::SaveToFile(const std::string& fileName)
     return false;
 }
 
+namespace {
+// Pixel units of the largest picture, with room for the warp's spline terms.
+constexpr double kLargestSide = 65535.0 * 16.0;
+}  // namespace
+
 bool TMeshDefsData::LoadFromFile(const std::string& fileName, bool checkSize)
 {
     std::string why;
@@ -170,6 +175,13 @@ bool TMeshDefsData::LoadFromFile(const std::string& fileName, bool checkSize)
         // coordinate differences, so keep the guard should the decoder change.
         if (!std::isfinite(newX[k]) || !std::isfinite(newY[k])) {
             ShowReadError(fileName);
+            return true;
+        }
+        // A node the warp cannot take to pixel units of even the largest
+        // picture (65535 a side) would fail every frame; say so, with the file.
+        double px, py;
+        if (!TryStoreReal48(newX[k] * kLargestSide, px) || !TryStoreReal48(newY[k] * kLargestSide, py)) {
+            ShowErrorBox(12, "Floating point overflow: " + fileName);
             return true;
         }
     }

@@ -214,6 +214,7 @@ bool MeshFrame(const RasterImage& leftImage, const TMeshDefsData& leftMesh,
                const RasterImage& rightImage, const TMeshDefsData& rightMesh,
                const MeshMorphSettings& settings, int32_t k, RasterImage& frame)
 {
+    const ErrorBoxOperation messages;  // a message repeated by the warps is shown once
     const MeshMorphSettings s = settings;
     frame.Done();
     if (!FrameInputsUsable(leftImage, leftMesh, rightImage, rightMesh, s, k))
@@ -286,6 +287,7 @@ bool MeshAnimation(const RasterImage& leftImage, const TMeshDefsData& leftMesh,
                    const RasterImage& rightImage, const TMeshDefsData& rightMesh,
                    const MeshMorphSettings& settings, ResultView& view)
 {
+    const ErrorBoxOperation messages;  // once per run, not once per frame
     const MeshMorphSettings s = settings;
     if (!IsOutputKind(s.OutputType)) {
         ShowErrorBox(17, "Save to this file type in not supported.");

@@ -149,6 +149,7 @@ bool NodeFrame(const RasterImage& leftPicture, const TNodeDefsData& leftNodes,
                const RasterImage& rightPicture, const TNodeDefsData& rightNodes,
                const NodeMorphSettings& settings, int32_t k, RasterImage& framePicture)
 {
+    const ErrorBoxOperation messages;  // a message repeated by the warps is shown once
     framePicture.Done();
     if (!CheckFrameSettings(settings, k))
         return true;
@@ -210,6 +211,7 @@ bool NodeAnimation(const RasterImage& leftPicture, const TNodeDefsData& leftNode
                    const RasterImage& rightPicture, const TNodeDefsData& rightNodes,
                    const NodeMorphSettings& settings, ResultView& resultView)
 {
+    const ErrorBoxOperation messages;  // once per run, not once per frame
     int64_t first, last, step;
     if (!FrameRun(settings, first, last, step))
         return true;

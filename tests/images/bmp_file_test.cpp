@@ -59,7 +59,7 @@ TEST(BmpRead, PixelDataSizeComesFromBfSizeWhenBiSizeImageIsZero)
         ErrorCapture cap;
         LoadBytes(dir, b, cap, "b.bmp");
         EXPECT_EQ(cap.LastCode(), 12);
-        EXPECT_EQ(cap.LastText(), "Error: File read error");
+        EXPECT_EQ(cap.LastText(), "Error: File read error: " + dir.File("b.bmp"));
     }
     // biSizeImage given: bfSize is not used.
     Put32(b, 34, 48);
@@ -85,7 +85,7 @@ TEST(BmpRead, MalformedFilesAreRefusedWithAClearMessage)
         change(b);
         return b;
     };
-    const std::string readError = "Error: File read error";
+    const std::string readError = "Error: File read error: ";
     cases.push_back({"short_file_header.bmp", {good.begin(), good.begin() + 10}, 12, readError});
     cases.push_back({"short_info_header.bmp", {good.begin(), good.begin() + 40}, 12, readError});
     cases.push_back({"not_bm.bmp", with([](auto& b) { b[0] = 'X'; }), 16, "Error: This is not Windows bitmat"});

@@ -105,7 +105,7 @@ TEST(PcxRead, RefusalsShowTheirText)
     const std::vector<uint8_t> px(12, 1);
     const std::vector<uint8_t> full = PcxHeader(2, 2, 2);
     const std::vector<Case> cases = {
-        {"short_header.pcx", std::vector<uint8_t>(full.begin(), full.begin() + 100), 12, "Error: File read error"},
+        {"short_header.pcx", std::vector<uint8_t>(full.begin(), full.begin() + 100), 12, "Error: File read error: "},
         {"manufacturer.pcx", notTen + px, 15, "Error: Unsupported image format."},
         {"version3.pcx", PcxHeader(2, 2, 2, 1, 3) + px, 18, depth},
         {"one_plane.pcx", PcxHeader(2, 2, 2, 1, 5, 1) + px, 18, depth},

@@ -177,10 +177,10 @@ TEST(TgaRead, RefusalsShowTheirText)
     mapped[5] = 2;
     const std::string unsupported = "Error: Unsupported image format";
     const std::vector<Case> cases = {
-        {"short_header.tga", {0, 0, 2, 0, 0}, 12, "Error: File Read Error"},
-        {"empty.tga", {}, 12, "Error: File Read Error"},
+        {"short_header.tga", {0, 0, 2, 0, 0}, 12, "Error: File Read Error: "},
+        {"empty.tga", {}, 12, "Error: File Read Error: "},
         {"ident_cut_off.tga", TgaHeader(2, 2, 2, 24, 0, 20) + std::vector<uint8_t>{1, 2, 3}, 12,
-         "Error: File read error"},
+         "Error: File read error: "},
         {"colour_map.tga", mapped + px, 15, unsupported},
         {"type1.tga", TgaHeader(1, 2, 2, 24, 0) + px, 15, unsupported},
         {"type3.tga", TgaHeader(3, 2, 2, 24, 0) + px, 15, unsupported},
