@@ -3,7 +3,7 @@
 #   make test   install what is missing, build, run every test
 #   make test SANITIZE=1   the same with AddressSanitizer and UBSan
 #   make bench  build and run the benchmarks
-#   make fuzz   build the picture reader fuzzers with clang and run each FUZZ_TIME seconds
+#   make fuzz   build the fuzzers of every reader with clang and run each FUZZ_TIME seconds
 
 PACKAGES := cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
             libbenchmark-dev libtbb-dev libspng-dev libdeflate-dev libjpeg62-turbo-dev imagemagick netpbm ffmpeg xvfb xauth
@@ -70,22 +70,37 @@ bench: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target benchmarks
 	@for b in $(BUILD_DIR)/bench/*; do [ -x "$$b" ] && [ -f "$$b" ] && "$$b"; done; true
 
-# libFuzzer entry points of the picture readers (fuzz/fuzz_*.cpp), seeded with
-# the picture fixtures. Crashing inputs land in build-fuzz/crashes/.
+# libFuzzer entry points of every reader (fuzz/fuzz_*.cpp): the picture
+# readers, the project file and the mesh and node definition files, seeded
+# with the fixtures and the demo data. The core is built once with clang;
+# each fuzzer then runs FUZZ_TIME seconds (FUZZ=tga runs one). Crashing
+# inputs land in build-fuzz/crashes/; kept ones go to tests/fixtures/fuzz/.
 FUZZ_TIME ?= 120
 FUZZ_DIR := build-fuzz
-FUZZ_READERS := bmp tga pcx png jpg
+FUZZ ?= bmp tga pcx png jpg prj msh nod
+FUZZ_FLAGS := -std=c++20 -O1 -g -fsanitize=fuzzer-no-link,address,undefined -Isrc -Ifuzz
+FUZZ_CORE := $(wildcard src/images/*.cpp src/numerics/*.cpp src/mesh/*.cpp src/node/*.cpp src/project/*.cpp)
+FUZZ_LIBS := -lspng -ldeflate -ljpeg -ltbb
 fuzz:
 	@command -v clang++ >/dev/null || { echo "make fuzz needs clang: apt-get install -y clang libclang-rt-14-dev"; exit 1; }
-	@mkdir -p $(FUZZ_DIR)/crashes
-	@for t in $(FUZZ_READERS); do \
-	  clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -Isrc -Ifuzz \
-	    fuzz/fuzz_$$t.cpp src/images/*.cpp -lspng -ldeflate -ljpeg -ltbb -o $(FUZZ_DIR)/fuzz_$$t || exit 1; \
+	@mkdir -p $(FUZZ_DIR)/crashes $(FUZZ_DIR)/obj
+	@for c in $(FUZZ_CORE); do \
+	  o=$(FUZZ_DIR)/obj/$$(echo $$c | tr / _).o; \
+	  [ "$$o" -nt "$$c" ] || { echo "clang++ $$c"; clang++ $(FUZZ_FLAGS) -c $$c -o $$o || exit 1; }; \
 	done
-	@for t in $(FUZZ_READERS); do \
+	@for t in $(FUZZ); do \
+	  clang++ $(FUZZ_FLAGS) -fsanitize=fuzzer fuzz/fuzz_$$t.cpp $(FUZZ_DIR)/obj/*.o $(FUZZ_LIBS) -o $(FUZZ_DIR)/fuzz_$$t || exit 1; \
+	done
+	@for t in $(FUZZ); do \
 	  mkdir -p $(FUZZ_DIR)/corpus_$$t; \
-	  cp tests/fixtures/pictures/*.$$t $(FUZZ_DIR)/corpus_$$t/ 2>/dev/null; \
-	  $(FUZZ_DIR)/fuzz_$$t -max_total_time=$(FUZZ_TIME) -rss_limit_mb=4096 -print_final_stats=1 \
+	  case $$t in \
+	    prj) cp data/*.prj $(FUZZ_DIR)/corpus_$$t/ ;; \
+	    msh) cp data/demo_start.msh data/demo_end.msh $(FUZZ_DIR)/corpus_$$t/ ;; \
+	    nod) cp data/*_nodes.msh $(FUZZ_DIR)/corpus_$$t/ ;; \
+	    *) cp tests/fixtures/pictures/*.$$t $(FUZZ_DIR)/corpus_$$t/ 2>/dev/null ;; \
+	  esac; \
+	  cp tests/fixtures/fuzz/$$t/* $(FUZZ_DIR)/corpus_$$t/ 2>/dev/null; \
+	  $(FUZZ_DIR)/fuzz_$$t -max_total_time=$(FUZZ_TIME) -rss_limit_mb=2048 -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_DIR)/crashes/$$t- $(FUZZ_DIR)/corpus_$$t || exit 1; \
 	done
 
