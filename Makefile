@@ -6,7 +6,8 @@
 #   make fuzz   build the fuzzers of every reader with clang and run each FUZZ_TIME seconds
 
 PACKAGES := cmake ninja-build g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
-            libbenchmark-dev libtbb-dev libspng-dev libdeflate-dev libjpeg62-turbo-dev imagemagick netpbm ffmpeg xvfb xauth
+            libbenchmark-dev libtbb-dev libspng-dev libdeflate-dev libjpeg62-turbo-dev imagemagick netpbm ffmpeg xvfb xauth \
+            time
 
 ifeq ($(SANITIZE),1)
 BUILD_DIR := build-sanitize
