@@ -79,7 +79,7 @@ bench: configure
 FUZZ_TIME ?= 120
 FUZZ_DIR := build-fuzz
 FUZZ ?= bmp tga pcx png jpg prj msh nod
-FUZZ_FLAGS := -std=c++20 -O1 -g -fsanitize=fuzzer-no-link,address,undefined -Isrc -Ifuzz
+FUZZ_FLAGS := -std=c++20 -O1 -g -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -Isrc -Ifuzz
 FUZZ_CORE := $(wildcard src/images/*.cpp src/numerics/*.cpp src/mesh/*.cpp src/node/*.cpp src/project/*.cpp)
 FUZZ_LIBS := -lspng -ldeflate -ljpeg -ltbb
 fuzz:

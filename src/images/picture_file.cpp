@@ -169,7 +169,7 @@ bool RefusePictureSaveSize(const std::string& fileName, int64_t width, int64_t h
     std::string why;
     if (PictureTypeOf(fileName) == PictureType::Tga && (width > 65535 || height > 65535))
         why = "TGA pictures are at most 65535 pixels on a side, not " + size;
-    else if (width > 0 && height > 0 && RasterRowBytes(width) * height > INT32_MAX)
+    else if (width > 0 && height > 0 && RasterRowBytes(width) > INT32_MAX / height)
         why = "a picture of " + size + " pixels is larger than 2 GB";
     if (why.empty())
         return false;

@@ -129,7 +129,7 @@ bool AllocDecodeBuffer()
         ShowErrorBox(8, "Not Enought memory");
         return true;
     }
-    Pio.Decoded = static_cast<uint8_t*>(std::calloc(Pio.DecodedSize > 0 ? Pio.DecodedSize : 1, 1));
+    Pio.Decoded = AllocPixelBlock(Pio.DecodedSize > 0 ? static_cast<size_t>(Pio.DecodedSize) : 1, true);
     if (!Pio.Decoded) {
         ShowErrorBox(8, "Not Enought memory");
         return true;
@@ -141,7 +141,7 @@ bool AllocDecodeBuffer()
 void FreeDecodeBuffer()
 {
     if (!Pio.DecodedInDib)
-        std::free(Pio.Decoded);
+        FreePixelBlock(Pio.Decoded);
     Pio.Decoded = nullptr;
     Pio.DecodedInDib = false;
 }

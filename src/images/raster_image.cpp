@@ -5,8 +5,60 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <stdexcept>
 #include <utility>
+
+namespace {
+// Every block starts with the record of how it was obtained.
+struct BlockRecord {
+    uint8_t* MapBase;      // null for a heap block
+    size_t MapBytes;
+};
+constexpr size_t kRecordBytes = 16;
+static_assert(sizeof(BlockRecord) <= kRecordBytes);
+constexpr size_t kMappedFrom = size_t{16} << 20;
+}  // namespace
+
+uint8_t* AllocPixelBlock(size_t bytes, bool cleared)
+{
+    if (bytes > SIZE_MAX / 2)
+        return nullptr;
+    if (bytes < kMappedFrom) {
+        void* heap = cleared ? std::calloc(bytes + kRecordBytes, 1) : std::malloc(bytes + kRecordBytes);
+        if (!heap)
+            return nullptr;
+        const BlockRecord r{nullptr, 0};
+        std::memcpy(heap, &r, sizeof r);
+        return static_cast<uint8_t*>(heap) + kRecordBytes;
+    }
+    const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    const size_t data = (bytes + 15) / 16 * 16;
+    const size_t mapped = (data + kRecordBytes + page - 1) / page * page + page;
+    void* base = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (base == MAP_FAILED)
+        return nullptr;
+    auto* b = static_cast<uint8_t*>(base);
+    // The block ends where the guard page begins: a run past its end faults.
+    ::mprotect(b + mapped - page, page, PROT_NONE);
+    uint8_t* block = b + mapped - page - data;
+    const BlockRecord r{b, mapped};
+    std::memcpy(block - kRecordBytes, &r, sizeof r);
+    return block;
+}
+
+void FreePixelBlock(uint8_t* block)
+{
+    if (!block)
+        return;
+    BlockRecord r;
+    std::memcpy(&r, block - kRecordBytes, sizeof r);
+    if (r.MapBase)
+        ::munmap(r.MapBase, r.MapBytes);
+    else
+        std::free(block - kRecordBytes);
+}
 
 RasterImage::RasterImage(RasterImage&& other) noexcept
     : Allocated(other.Allocated), RowBytes(other.RowBytes), ImageSize(other.ImageSize),
@@ -28,7 +80,7 @@ RasterImage& RasterImage::operator=(RasterImage&& other) noexcept
     return *this;
 }
 
-void RasterImage::FreeBlock::operator()(uint8_t* p) const { std::free(p); }
+void RasterImage::FreeBlock::operator()(uint8_t* p) const { FreePixelBlock(p); }
 
 void RasterImage::Init(int32_t width, int32_t height) { Allocate(width, height, false); }
 
@@ -51,7 +103,7 @@ void RasterImage::Allocate(int32_t width, int32_t height, bool cleared)
     ImageSize = static_cast<int32_t>(size);
     // At least one byte so that an empty picture still has a valid block.
     const size_t bytes = size > 0 ? static_cast<size_t>(size) : 1;
-    Memory.reset(static_cast<uint8_t*>(cleared ? std::calloc(bytes, 1) : std::malloc(bytes)));
+    Memory.reset(AllocPixelBlock(bytes, cleared));
     Allocated = Memory != nullptr;
 }
 
@@ -67,7 +119,7 @@ uint8_t* CreatePackedDib(const uint8_t* paletteRgb, int32_t width, int32_t heigh
     const size_t total = static_cast<size_t>(imageBytes) + headerBytes;
     if (headerBytes < sizeof(BitmapInfoHeader))
         return nullptr;
-    auto* dib = static_cast<uint8_t*>(std::calloc(total, 1));
+    uint8_t* dib = AllocPixelBlock(total, true);
     if (!dib)
         return nullptr;
     BitmapInfoHeader h;
@@ -90,7 +142,7 @@ uint8_t* CreatePackedDib(const uint8_t* paletteRgb, int32_t width, int32_t heigh
     return dib;
 }
 
-void FreePackedDib(uint8_t* dib) { std::free(dib); }
+void FreePackedDib(uint8_t* dib) { FreePixelBlock(dib); }
 
 int DibColourCount(int bitCount)
 {

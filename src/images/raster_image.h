@@ -63,6 +63,13 @@ private:
     std::unique_ptr<uint8_t, FreeBlock> Memory;
 };
 
+// Pixel blocks. Large ones are mapped straight from the system, so that
+// pages never written cost no memory and returning them costs nothing,
+// with an inaccessible page right after the block; small ones come from
+// the heap. Free with FreePixelBlock; null when there is no memory.
+uint8_t* AllocPixelBlock(size_t bytes, bool cleared);
+void FreePixelBlock(uint8_t* block);
+
 // Packed device-independent picture: header, palette, rows. Allocated with
 // CreatePackedDib, released with FreePackedDib.
 uint8_t* CreatePackedDib(const uint8_t* paletteRgb, int32_t width, int32_t height,
