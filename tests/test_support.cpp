@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -93,4 +94,13 @@ std::string FixturesDir()
 {
     const char* env = std::getenv("QV_FIXTURES");
     return env ? env : QV_FIXTURES;
+}
+
+std::vector<std::string> SortedFileNames(const std::filesystem::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }

@@ -63,6 +63,8 @@ private:
 };
 
 std::vector<uint8_t> ReadAll(const std::string& fileName);
+// Names of the entries of a folder, sorted.
+std::vector<std::string> SortedFileNames(const std::filesystem::path& dir);
 void WriteAll(const std::string& fileName, const std::vector<uint8_t>& bytes);
 // Runs a shell command; returns its exit status and fills output with stdout.
 int RunCommand(const std::string& command, std::string* output = nullptr);

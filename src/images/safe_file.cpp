@@ -94,6 +94,9 @@ bool AtomicFileWriter::Open(const std::string& target)
             ::close(fd);
         return File != nullptr;
     }
+    // A file its owner made read-only is not replaced behind its back.
+    if (Existed && ::access(Target.c_str(), W_OK) != 0)
+        return false;
     std::string tmpl = Target + ".tmpXXXXXX";
     const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
     if (fd < 0)

@@ -43,15 +43,6 @@ int Shell(const std::string& command, std::string* err)
     return status;
 }
 
-// Files of a folder, sorted.
-std::vector<std::string> FilesIn(const fs::path& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Demo frames are 320 x 240: a TGA frame is 230418 bytes, a movie frame
 // 307208 (chunk header and 32-bit pixels).
@@ -157,7 +148,7 @@ TEST(FailedWrites, OldFramesMoviesAndPicturesSurviveAFullDisk)
         EXPECT_EQ(ReadAll(dir + "/demo1.TGA"), frame1);
         EXPECT_EQ(ReadAll(dir + "/demo3.TGA"), frame3);
         disk->Clear();
-        EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"demo1.TGA", "demo2.TGA", "demo3.TGA"}));
+        EXPECT_EQ(SortedFileNames(dir), (std::vector<std::string>{"demo1.TGA", "demo2.TGA", "demo3.TGA"}));
 
         // The converter replacing a picture: the same.
         EXPECT_EQ(Shell(disk->LeaveRoom(kTgaFrame / 3) + Convert() + " " + Q(DataDir() + "/demo_end.bmp") + " " +
@@ -171,7 +162,7 @@ TEST(FailedWrites, OldFramesMoviesAndPicturesSurviveAFullDisk)
         // A movie of three frames, then one that stops in its second frame:
         // the old movie stays, the frame written goes beside it as a valid
         // movie of its own, and the message says where.
-        for (const std::string& f : FilesIn(dir))
+        for (const std::string& f : SortedFileNames(dir))
             fs::remove(dir + "/" + f);
         ASSERT_EQ(Shell(RenderDemo(dir, "--type avi --frames 1-3"), &err), 0) << err;
         const std::string movie = dir + "/demo.AVI";
@@ -190,7 +181,7 @@ TEST(FailedWrites, OldFramesMoviesAndPicturesSurviveAFullDisk)
                              &frames),
                   0);
         EXPECT_EQ(frames, "1\n");
-        EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"demo.AVI", "demo.partial.AVI"}));
+        EXPECT_EQ(SortedFileNames(dir), (std::vector<std::string>{"demo.AVI", "demo.partial.AVI"}));
 
         // With no old movie in the way the cut movie keeps its own name.
         fs::remove(movie);
@@ -199,7 +190,7 @@ TEST(FailedWrites, OldFramesMoviesAndPicturesSurviveAFullDisk)
         EXPECT_EQ(err, "Error: Error writing to AVI file: " + shown + "\n");
         disk->Clear();
         EXPECT_EQ(ReadAll(movie).size(), 224 + kAviFrame + 8 + 16);
-        EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"demo.AVI"}));
+        EXPECT_EQ(SortedFileNames(dir), (std::vector<std::string>{"demo.AVI"}));
         fs::remove(movie);
     }
 }
@@ -272,7 +263,7 @@ TEST(HostileProjects, ControlCharactersInNamesAreRefusedBeforeAnyFrame)
         }
     }
     EXPECT_EQ(cases, 24);
-    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"bad.prj"}));
+    EXPECT_EQ(SortedFileNames(dir.Path()), (std::vector<std::string>{"bad.prj"}));
 }
 
 TEST(HostilePictures, MemoryFollowsTheFileNotItsHeader)
@@ -353,7 +344,7 @@ TEST(Messages, OutputLimitsComeBeforeRenderingAndRepeatsComeOnce)
     const int times = std::stoi(err.substr(err.find(" came ") + 6));
     EXPECT_GT(times, 3);
     EXPECT_EQ(err, text + "\n(the message \"" + text + "\" came " + std::to_string(times) + " times)\n");
-    EXPECT_EQ(FilesIn(copy + "/out"), (std::vector<std::string>{"demo1.TGA", "demo2.TGA", "demo3.TGA"}));
+    EXPECT_EQ(SortedFileNames(copy + "/out"), (std::vector<std::string>{"demo1.TGA", "demo2.TGA", "demo3.TGA"}));
 
     // A mesh node no picture's pixel units can hold: the mesh file is named.
     mesh[nodes + 6 * 8] = 0xFF;

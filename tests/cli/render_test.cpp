@@ -73,14 +73,6 @@ void SetInt(std::vector<uint8_t>& prj, size_t offset, int32_t v)
         prj[offset + i] = static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i));
 }
 
-std::vector<std::string> FilesIn(const fs::path& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 }  // namespace
 
 TEST(RenderTool, DemoProjectStartsOnTheStartPictureAndEndsOnTheEndPicture)
@@ -93,7 +85,7 @@ TEST(RenderTool, DemoProjectStartsOnTheStartPictureAndEndsOnTheEndPicture)
     EXPECT_EQ(err, "");
     EXPECT_EQ(stdoutText, "");
     // The project's own output path "./" is the current folder, its prefix "demo".
-    ASSERT_EQ(FilesIn(out.Path()).size(), 24u);
+    ASSERT_EQ(SortedFileNames(out.Path()).size(), 24u);
     // Same size as the pictures: frame 1 is the start picture, frame 24 the end one.
     const std::string start = Tool("bmptoppm " + Q(DataDir() + "/demo_start.bmp"));
     const std::string end = Tool("bmptoppm " + Q(DataDir() + "/demo_end.bmp"));
@@ -131,12 +123,12 @@ TEST(RenderTool, OptionsReplaceSettingsForOneRunOnly)
                      Q(prj) + " --frames 3-5 --output " + Q(out.Path().string()) +
                          " --prefix m_ --type bmp --size 64x48",
                      &err), 0) << err;
-    EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::string>{"m_3.BMP", "m_4.BMP", "m_5.BMP"}));
+    EXPECT_EQ(SortedFileNames(out.Path()), (std::vector<std::string>{"m_3.BMP", "m_4.BMP", "m_5.BMP"}));
     EXPECT_EQ(Tool("identify -format '%w %h' " + Q(out.File("m_4.BMP"))), "64 48");
     // One frame by number, as its own file.
     TempDir one;
     ASSERT_EQ(Render(one.Path().string(), Q(prj) + " --frame 7 --output=.", &err), 0) << err;
-    EXPECT_EQ(FilesIn(one.Path()), (std::vector<std::string>{"demo7.TGA"}));
+    EXPECT_EQ(SortedFileNames(one.Path()), (std::vector<std::string>{"demo7.TGA"}));
     EXPECT_EQ(ReadAll(prj), before);
 }
 
@@ -203,7 +195,7 @@ TEST(RenderTool, RefusesWhatTheSettingsDialogRefuses)
     EXPECT_EQ(err, height);
     EXPECT_EQ(Render(cwd, prj + " --frame 30 --size 0x0", &err), 2);
     EXPECT_EQ(err, frames + width + height);
-    EXPECT_EQ(FilesIn(data.Root.Path()), (std::vector<std::string>{"moved"}));
+    EXPECT_EQ(SortedFileNames(data.Root.Path()), (std::vector<std::string>{"moved"}));
 
     // The same faults stored in the project itself are failures, not usage;
     // an option that mends them is enough.
@@ -220,7 +212,7 @@ TEST(RenderTool, RefusesWhatTheSettingsDialogRefuses)
     TempDir out;
     EXPECT_EQ(Render(out.Path().string(), Q(data.File("narrow.prj")) + " --frame 2 --size 50x40", &err), 0)
         << err;
-    EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::string>{"demo2.TGA"}));
+    EXPECT_EQ(SortedFileNames(out.Path()), (std::vector<std::string>{"demo2.TGA"}));
 }
 
 TEST(RenderTool, UsageAndFailuresGiveTheirExitStatus)
@@ -273,7 +265,7 @@ TEST(RenderTool, NodeProjectRendersItsMovie)
               "160,120,5\n");
     ASSERT_EQ(Render(out.Path().string(), Q(DataDir() + "/demo_node.prj") + " --frames 23-24", &err), 0)
         << err;
-    EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::string>{"demo23.TGA", "demo24.TGA", "n.AVI"}));
+    EXPECT_EQ(SortedFileNames(out.Path()), (std::vector<std::string>{"demo23.TGA", "demo24.TGA", "n.AVI"}));
     // Frames differ along the sequence.
     EXPECT_NE(ReadAll(out.File("demo23.TGA")), ReadAll(out.File("demo24.TGA")));
 }
@@ -287,7 +279,7 @@ TEST(RenderTool, PngSequenceHoldsTheFramesAndReadsBackInFfmpeg)
     ASSERT_EQ(Render(out.Path().string(), prj + " --type tga --frames 20-24", &err), 0) << err;
     std::vector<std::string> want = {"demo20.PNG", "demo20.TGA", "demo21.PNG", "demo21.TGA", "demo22.PNG",
                                      "demo22.TGA", "demo23.PNG", "demo23.TGA", "demo24.PNG", "demo24.TGA"};
-    EXPECT_EQ(FilesIn(out.Path()), want);
+    EXPECT_EQ(SortedFileNames(out.Path()), want);
     // ffmpeg reads the numbered files as one sequence: the frames of the TGA run.
     std::string tgaFrames;
     for (int k = 20; k <= 24; ++k)
@@ -306,7 +298,7 @@ TEST(RenderTool, PngSequenceHoldsTheFramesAndReadsBackInFfmpeg)
     WriteAll(data.File("png.prj"), bytes);
     TempDir out2;
     ASSERT_EQ(Render(out2.Path().string(), Q(data.File("png.prj")) + " --frame 2", &err), 0) << err;
-    EXPECT_EQ(FilesIn(out2.Path()), (std::vector<std::string>{"demo2.PNG"}));
+    EXPECT_EQ(SortedFileNames(out2.Path()), (std::vector<std::string>{"demo2.PNG"}));
     bytes[kMorph + 536] = 4;
     WriteAll(data.File("unknown.prj"), bytes);
     TempDir out3;
