@@ -134,7 +134,7 @@ private slots:
         const QString missing = Path("missing.prj");
 
         const std::pair<QString, QString> cases[] = {
-            {wrongExt, "Error: "},
+            {wrongExt, "Error: A project file name ends in \".prj\": " + wrongExt},
             {unknown, "Error: Unkwown type of file " + unknown},
             {missing, "Error: Error opening file " + missing},
             {tooShort, "Error: Error reading from file: " + tooShort},
