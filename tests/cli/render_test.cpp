@@ -323,7 +323,7 @@ TEST(RenderTool, ThreadsOptionGivesTheSameFilesForOneTwoAndEightThreads)
                                  threads,
                              &err),
                       0) << err;
-            const std::vector<std::string> names = FilesIn(out.Path());
+            const std::vector<std::string> names = SortedFileNames(out.Path());
             ASSERT_EQ(names, (std::vector<std::string>{"f2.TGA", "f3.TGA", "f4.TGA", "f5.TGA"}));
             std::vector<std::vector<uint8_t>> files;
             for (const std::string& name : names)
