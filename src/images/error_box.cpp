@@ -19,7 +19,38 @@ struct OperationMessages {
 };
 std::mutex g_operationLock;
 OperationMessages g_operation;
+
+thread_local HeldMessages* t_held = nullptr;
 }  // namespace
+
+void HeldMessages::Begin()
+{
+    if (Active)
+        return;
+    Previous = std::exchange(t_held, this);
+    Active = true;
+}
+
+void HeldMessages::End()
+{
+    if (!Active)
+        return;
+    t_held = Previous;
+    Previous = nullptr;
+    Active = false;
+}
+
+void HeldMessages::Show()
+{
+    std::vector<Entry> held = std::move(Held);
+    Held.clear();
+    for (const Entry& e : held) {
+        if (e.IsBeep)
+            Beep();
+        else
+            ShowErrorBox(e.Code, e.Message);
+    }
+}
 
 ErrorBoxOperation::ErrorBoxOperation()
 {
@@ -75,6 +106,10 @@ ErrorBoxMessage MakeErrorBoxMessage(int code, const std::string& message)
 
 void ShowErrorBox(int code, const std::string& message)
 {
+    if (t_held) {
+        t_held->Held.push_back({false, code, message});
+        return;
+    }
     ErrorBoxMessage m = MakeErrorBoxMessage(code, message);
     {
         std::lock_guard<std::mutex> lock(g_operationLock);
@@ -96,6 +131,10 @@ BeepHook SetBeepHook(BeepHook hook)
 
 void Beep()
 {
+    if (t_held) {
+        t_held->Held.push_back({true, 0, {}});
+        return;
+    }
     if (g_beepHook)
         g_beepHook();
 }

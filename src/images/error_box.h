@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 struct ErrorBoxMessage {
     int Code = 0;
@@ -39,6 +40,40 @@ public:
 
 using ErrorRepeatHook = std::function<void(const ErrorBoxMessage&, int times)>;
 ErrorRepeatHook SetErrorRepeatHook(ErrorRepeatHook hook);
+
+// Messages and beeps held back on one thread instead of shown, so that work
+// done on another thread, or ahead of its turn, reaches the user from the
+// thread that began the operation and in the order a plain run shows it.
+class HeldMessages {
+public:
+    HeldMessages() = default;
+    ~HeldMessages() { End(); }
+    HeldMessages(const HeldMessages&) = delete;
+    HeldMessages& operator=(const HeldMessages&) = delete;
+
+    // From now on ShowErrorBox and Beep on this thread only record here.
+    void Begin();
+    // This thread goes back to what it did before Begin (another hold or
+    // showing). Must run on the thread that called Begin.
+    void End();
+    // Shows what was held, in order, through ShowErrorBox and Beep on the
+    // calling thread (so an open operation still counts repeats), and
+    // forgets it.
+    void Show();
+    void Drop() { Held.clear(); }
+
+private:
+    friend void ShowErrorBox(int code, const std::string& message);
+    friend void Beep();
+    struct Entry {
+        bool IsBeep = false;
+        int Code = 0;
+        std::string Message;
+    };
+    std::vector<Entry> Held;
+    HeldMessages* Previous = nullptr;
+    bool Active = false;
+};
 
 // The default system beep, through a hook as well.
 using BeepHook = std::function<void()>;

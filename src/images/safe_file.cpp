@@ -131,6 +131,16 @@ bool AtomicFileWriter::Write(const void* data, size_t n)
     return !Failed;
 }
 
+namespace {
+// The folder that holds name, opened for syncing; -1 when it cannot be.
+int OpenFolderOf(const std::string& name)
+{
+    const size_t slash = name.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : name.substr(0, slash + 1);
+    return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+}  // namespace
+
 bool AtomicFileWriter::Commit(bool sync)
 {
     if (!File)
@@ -148,9 +158,7 @@ bool AtomicFileWriter::Commit(bool sync)
         ::unlink(Temp.c_str());
     if (ok && sync) {
         // The rename itself reaches the disk with its folder.
-        const size_t slash = Target.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? "." : Target.substr(0, slash + 1);
-        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int dir = OpenFolderOf(Target);
         if (dir >= 0) {
             ::fsync(dir);
             ::close(dir);
@@ -158,6 +166,15 @@ bool AtomicFileWriter::Commit(bool sync)
     }
     Temp.clear();
     return ok;
+}
+
+void SyncFolderOf(const std::string& fileName)
+{
+    const int dir = OpenFolderOf(fileName);
+    if (dir < 0)
+        return;
+    ::syncfs(dir);
+    ::close(dir);
 }
 
 std::string AtomicFileWriter::CommitAside()

@@ -51,6 +51,11 @@ private:
     bool Direct = false;
 };
 
+// Brings everything written on the file system that holds fileName's folder
+// to the disk (one sync for a whole sequence of frames). Best effort, like
+// the folder sync of a commit: a failure here changes no file.
+void SyncFolderOf(const std::string& fileName);
+
 // True for a plain file (after following symbolic links).
 bool FileExists(const std::string& name);
 // True for anything by that name: file, folder, device, pipe.

@@ -10,6 +10,7 @@
 #include "images/error_box.h"
 #include "images/picture_file.h"
 #include "images/result_view.h"
+#include "mesh/frame_run.h"
 #include "mesh/two_pass_warp.h"
 #include "numerics/real48.h"
 #include "numerics/store_real48.h"
@@ -325,22 +326,7 @@ bool MeshAnimation(const RasterImage& leftImage, const TMeshDefsData& leftMesh,
         if (AviBegin(MovieFileName(base), params))
             return true;
     }
-    for (const int32_t k : frames) {
-        RasterImage frame;
-        if (MeshFrame(leftImage, leftMesh, rightImage, rightMesh, s, k, frame)) {
-            if (kind == OutputKind::Avi)
-                AviFinish();
-            return true;
-        }
-        const bool storeFailed = kind == OutputKind::Avi
-                                     ? AviWriteFrame(frame)
-                                     : SavePicture(FrameFileName(base, k, kind), frame);
-        if (storeFailed && kind == OutputKind::Avi)
-            AviFinish();
-        view.SetPicture(std::move(frame));
-        view.RefreshView();
-        if (storeFailed)
-            return true;
-    }
-    return kind == OutputKind::Avi && AviFinish();
+    return StoreFrames(frames, kind, base, [&](int32_t k, RasterImage& frame) {
+        return MeshFrame(leftImage, leftMesh, rightImage, rightMesh, s, k, frame);
+    }, view);
 }

@@ -8,6 +8,7 @@
 #include "images/avi_file.h"
 #include "images/error_box.h"
 #include "images/picture_file.h"
+#include "mesh/frame_run.h"
 #include "mesh/mesh_frame.h"
 #include "node/node_warp.h"
 #include "numerics/real48.h"
@@ -237,23 +238,13 @@ bool NodeAnimation(const RasterImage& leftPicture, const TNodeDefsData& leftNode
             return true;
     }
 
+    std::vector<int32_t> frames;
     for (int64_t k = first;; k += step) {
-        RasterImage frame;
-        bool failed = NodeFrame(leftPicture, leftNodes, rightPicture, rightNodes, settings,
-                                static_cast<int32_t>(k), frame);
-        if (!failed)
-            failed = movie ? AviWriteFrame(frame) : SavePicture(FrameFileName(base, static_cast<int32_t>(k), static_cast<OutputKind>(type)), frame);
-        if (failed && movie)
-            AviFinish();  // the movie keeps the frames written so far
-        // The view gets the failing frame too, so the user sees where it stopped.
-        if (frame.Allocated) {
-            resultView.SetPicture(std::move(frame));
-            resultView.RefreshView();
-        }
-        if (failed)
-            return true;
+        frames.push_back(static_cast<int32_t>(k));
         if (k == last)
             break;
     }
-    return movie && AviFinish();
+    return StoreFrames(frames, static_cast<OutputKind>(type), base, [&](int32_t k, RasterImage& frame) {
+        return NodeFrame(leftPicture, leftNodes, rightPicture, rightNodes, settings, k, frame);
+    }, resultView);
 }
