@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -12,6 +13,8 @@
 #include "images/avi_file.h"
 #include "images/picture_file.h"
 #include "images/progress.h"
+#include "images/safe_file.h"
+#include "mesh/frame_run.h"
 #include "node/node_defs.h"
 #include "node/node_frame.h"
 #include "node/node_warp.h"
@@ -669,4 +672,125 @@ TEST(NodeFrameFailure, NodeSetsThatDoNotMatchGiveABlackFrame)
     EXPECT_FALSE(f.Allocated);
     EXPECT_EQ(errors.LastText(), "Error: There is inconsistence in frame numbers.");
     EXPECT_EQ(errors.Count(), 2u);
+}
+
+namespace {
+
+// All a user meets of one generation run.
+struct RunOutcome {
+    bool Failed = false;
+    std::vector<std::pair<int, std::string>> Messages;
+    int Beeps = 0;
+    std::map<std::string, std::vector<uint8_t>> Files;
+    std::vector<std::vector<uint8_t>> Shown;
+    std::vector<size_t> RefreshedAt;
+    bool operator==(const RunOutcome&) const = default;
+};
+
+// Runs p on threads threads, frames stored beside the next one or one after
+// the other, with the write that fails after failAfter bytes (-1: none).
+RunOutcome Generate(const CrossingProject& p, int threads, bool oneAfterTheOther, int64_t failAfter)
+{
+    RunOutcome r;
+    ErrorCapture errors;
+    ProgressLog progress;
+    RecordingView view;
+    SetFramesOneAfterTheOther(oneAfterTheOther);
+    AtomicFileWriter::FailWritesAfter(failAfter);
+    WithThreads(threads, [&] { r.Failed = p.Run(view); });
+    AtomicFileWriter::FailWritesAfter(-1);
+    SetFramesOneAfterTheOther(false);
+    EXPECT_EQ(errors.OffThread, 0);
+    EXPECT_EQ(progress.OffThread, 0);
+    EXPECT_EQ(progress.Begun, progress.Ended);
+    EXPECT_FALSE(AviMovieOpen());
+    for (const ErrorBoxMessage& m : errors.Messages)
+        r.Messages.emplace_back(m.Code, m.Text);
+    r.Beeps = errors.Beeps;
+    for (const auto& e : std::filesystem::directory_iterator(p.S.OutputPath.Get()))
+        r.Files[e.path().filename().string()] = ReadAll(e.path().string());
+    for (const RasterImage& picture : view.Pictures)
+        r.Shown.push_back(TopDownBgr(picture));
+    r.RefreshedAt = view.RefreshedAt;
+    return r;
+}
+
+}  // namespace
+
+// Each frame is stored while the next one is computed. Whatever the number
+// of threads, a run gives what the plain run gives: the same files, the
+// same messages and beeps in the same order, the same pictures shown. A
+// store that fails part-way ends the run before anything of the frame
+// computed beside it is shown, even when that frame fails itself.
+TEST(NodeAnimationOverlap, FilesMessagesAndViewsAreThoseOfTheRunOneFrameAfterTheOther)
+{
+    KeepWarpParams keep;
+    struct Case {
+        const char* Name;
+        double Mi;
+        uint8_t Method, DoMorph, Type;
+    };
+    // Destination radii fail in frame 3, where the two nodes meet.
+    const Case cases[] = {
+        {"warp, TGA, all frames", -1.0, 0, 0, 0},
+        {"morph, AVI, all frames", -1.0, 0, 1, 2},
+        {"warp, BMP, frame 3 fails", 1.0, 2, 0, 1},
+        {"morph, AVI, frame 3 fails", -1.0, 2, 1, 2},
+    };
+    for (const Case& c : cases) {
+        TempDir sized;
+        CrossingProject probe(sized.Path().string(), c.Mi);
+        probe.S.WarpMethod = c.Method, probe.S.DoMorph = c.DoMorph, probe.S.OutputType = c.Type;
+        ApplyNodeWarpParameters(probe.S);
+        const RunOutcome whole = Generate(probe, 1, true, -1);
+        int64_t bytes = 0;
+        for (const auto& [name, file] : whole.Files)
+            bytes += static_cast<int64_t>(file.size());
+        const int64_t storedFrames = static_cast<int64_t>(whole.Shown.size()) - (whole.Failed ? 1 : 0);
+        ASSERT_GE(storedFrames, 2);
+        const int64_t perFrame = bytes / storedFrames;
+        // No failing write, one failing inside frame 1 and one inside frame 2.
+        for (const int64_t failAfter : {int64_t{-1}, perFrame / 2, perFrame * 3 / 2}) {
+            SCOPED_TRACE(std::string(c.Name) + ", write failing after " + std::to_string(failAfter));
+            std::vector<RunOutcome> runs;
+            for (const bool plain : {true, false}) {
+                for (const int threads : {1, 2, 8}) {
+                    TempDir dir;
+                    CrossingProject p(dir.Path().string(), c.Mi);
+                    p.S = probe.S;
+                    p.S.OutputPath.Set(dir.Path().string());
+                    runs.push_back(Generate(p, threads, plain, failAfter));
+                    // Names are the same in every folder; the messages name the folder.
+                    for (auto& m : runs.back().Messages) {
+                        const size_t at = m.second.find(dir.Path().string());
+                        if (at != std::string::npos)
+                            m.second.replace(at, dir.Path().string().size(), "<dir>");
+                    }
+                    if (runs.size() > 1) {
+                        EXPECT_TRUE(runs.back() == runs.front())
+                            << (plain ? "one after the other" : "overlapped") << ", " << threads << " threads";
+                    }
+                }
+            }
+            const RunOutcome& r = runs.front();
+            EXPECT_TRUE(r.Failed || failAfter < 0);
+            if (failAfter < 0) {
+                EXPECT_EQ(r.Files, whole.Files);
+                continue;
+            }
+            // Only the store's own message: the next frame was never begun.
+            ASSERT_EQ(r.Messages.size(), 1u);
+            EXPECT_EQ(r.Messages[0].second.find(c.Type == 2 ? "Error: Error writing to AVI file" : "Error: Error writing to file: <dir>/Out"), 0u)
+                << r.Messages[0].second;
+            EXPECT_EQ(r.Beeps, 0);
+            const size_t stored = failAfter < perFrame ? 0 : 1;
+            EXPECT_EQ(r.Shown.size(), stored + 1);
+            EXPECT_EQ(std::vector<std::vector<uint8_t>>(whole.Shown.begin(), whole.Shown.begin() + static_cast<long>(stored + 1)), r.Shown);
+            if (c.Type != 2) {
+                EXPECT_EQ(r.Files.size(), stored);
+                for (const auto& [name, file] : r.Files)
+                    EXPECT_EQ(file, whole.Files.at(name)) << name;
+            }
+        }
+    }
 }
