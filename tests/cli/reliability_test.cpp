@@ -195,6 +195,68 @@ TEST(FailedWrites, OldFramesMoviesAndPicturesSurviveAFullDisk)
     }
 }
 
+// The renderer stores each frame while it computes the next one. On 1, 2 and
+// 8 threads a run leaves the same files, says the same and ends the same,
+// also when the disk fills up part-way through the run.
+TEST(FailedWrites, AnyNumberOfThreadsLeavesTheSameFilesAndMessagesWhenTheDiskFills)
+{
+    struct Outcome {
+        int Status = 0;
+        std::string Err;
+        std::vector<std::string> Names;
+        std::vector<std::vector<uint8_t>> Files;
+        bool operator==(const Outcome&) const = default;
+    };
+    for (const auto& disk : Disks()) {
+        SCOPED_TRACE(disk->Name());
+        const std::string dir = disk->Dir();
+        // A file size limit fails a sequence only in its first frame; a
+        // full disk fails it in the third.
+        const bool full = disk->Name() == "full tmpfs";
+        for (const std::string type : {"tga", "avi"}) {
+            const size_t room = type == "avi" ? 224 + kAviFrame * 5 / 2 : full ? kTgaFrame * 5 / 2 : kTgaFrame / 2;
+            for (const bool fails : {false, true}) {
+                SCOPED_TRACE(type + (fails ? ", disk filling up" : ", room enough"));
+                std::vector<Outcome> runs;
+                for (const char* threads : {"1", "2", "8"}) {
+                    for (const std::string& f : SortedFileNames(dir))
+                        fs::remove(dir + "/" + f);
+                    Outcome o;
+                    const std::string limit = fails ? disk->LeaveRoom(room) : "";
+                    o.Status = Shell(limit + RenderDemo(dir, "--type " + type + " --frames 1-4 --threads " + threads), &o.Err);
+                    disk->Clear();
+                    o.Names = SortedFileNames(dir);
+                    for (const std::string& f : o.Names)
+                        o.Files.push_back(ReadAll(dir + "/" + f));
+                    runs.push_back(o);
+                    EXPECT_TRUE(o == runs.front()) << threads << " threads: " << o.Err;
+                }
+                const Outcome& r = runs.front();
+                const size_t kept = !fails ? 4 : type == "avi" || full ? 2 : 0;
+                EXPECT_EQ(r.Status, fails ? 1 : 0) << r.Err;
+                if (type == "tga") {
+                    std::vector<std::string> names;
+                    for (size_t k = 1; k <= kept; ++k)
+                        names.push_back("demo" + std::to_string(k) + ".TGA");
+                    EXPECT_EQ(r.Names, names);
+                    EXPECT_EQ(r.Err, fails ? "Error: Error writing to file: ./demo" + std::to_string(kept + 1) + ".TGA\n" : "");
+                } else {
+                    EXPECT_EQ(r.Names, std::vector<std::string>{"demo.AVI"});
+                    EXPECT_EQ(r.Err, fails ? "Error: Error writing to AVI file: ./demo.AVI\n" : "");
+                    std::string frames;
+                    ASSERT_EQ(RunCommand("ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 " +
+                                             Q(dir + "/demo.AVI") + " 2>&1",
+                                         &frames),
+                              0);
+                    EXPECT_EQ(frames, std::to_string(kept) + "\n");
+                }
+            }
+        }
+        for (const std::string& f : SortedFileNames(dir))
+            fs::remove(dir + "/" + f);
+    }
+}
+
 TEST(SpecialFiles, PipesFoldersAndDevicesAreRefusedAtOnceByName)
 {
     TempDir dir;
