@@ -314,6 +314,8 @@ bool AviWriteFrame(const RasterImage& image)
         return true;
     }
     ++Movie.FramesWritten;
+    if (Pio.Output)
+        Pio.Output->StartWriteback();
     return false;
 }
 

@@ -141,11 +141,20 @@ int OpenFolderOf(const std::string& name)
 }
 }  // namespace
 
+void AtomicFileWriter::StartWriteback()
+{
+    const int fd = File ? ::fileno(File) : -1;  // -1 for the writer that fails on demand
+    if (fd >= 0 && !Direct)
+        ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 bool AtomicFileWriter::Commit(bool sync)
 {
     if (!File)
         return false;
     bool ok = !Failed && std::fflush(File) == 0 && std::ferror(File) == 0;
+    if (ok && !sync)
+        StartWriteback();
     if (ok && sync && !Direct)
         ok = ::fsync(::fileno(File)) == 0;
     ok = (std::fclose(File) == 0) && ok;

@@ -25,6 +25,10 @@ public:
     // to the disk when sync is set); false on any failure, in which case
     // the temporary file is removed and the target is untouched.
     bool Commit(bool sync = true);
+    // Lets the system begin writing what has reached the file to the disk,
+    // without waiting for it, so that a sync at the end of a run finds
+    // little left to do. Changes nothing in the file.
+    void StartWriteback();
     // Closes and keeps the temporary file under a free name beside the
     // target, made from it with ".partial" before the extension; returns
     // that name ("" when it could not be kept, the file then removed).
