@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QDir>
 #include <QMdiArea>
+#include <QFileInfo>
 #include <QSpinBox>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstring>
@@ -14,6 +16,7 @@
 #include "app/main_morf_form.h"
 #include "app/resu_form.h"
 #include "images/picture_file.h"
+#include "images/safe_file.h"
 
 namespace {
 bool SamePixels(const RasterImage& a, const RasterImage& b)
@@ -105,6 +108,45 @@ private slots:
         QCOMPARE(QDir(out).entryList(QDir::Files), QStringList({"f22.TGA", "f23.TGA", "f24.TGA"}));
         QVERIFY(SamePixels(Load(out + "/f24.TGA"), Load(folder + "/demo_end.bmp")));
         QVERIFY(SamePixels(Shown(), Load(out + "/f24.TGA")));
+    }
+
+    // A disk that fills in the second frame: the frame before stays, the
+    // failing one is shown, and the one message comes from the window's
+    // thread although the frames are written on another.
+    void generateAnimationStopsWhereTheDiskFills()
+    {
+        const QString folder = CopyData();
+        QVERIFY(Form->OpenProjectFile(folder + "/demo_mesh.prj"));
+        MeshMorphSettings& s = Project()->Record()->Mesh.Morph;
+        const QString whole = folder + "/whole", cut = folder + "/cut";
+        QVERIFY(QDir().mkdir(whole) && QDir().mkdir(cut));
+        s.OutputPrefix.Set("f");
+        s.FirstFrame = 20;
+        s.LastFrame = 23;
+        s.OutputPath.Set(whole.toStdString());
+        Action("SBGeneAnim")->trigger();
+        QVERIFY(Capture->Messages.empty());
+        const qint64 frameBytes = QFileInfo(whole + "/f20.TGA").size();
+        QVERIFY(frameBytes > 1000);
+
+        std::vector<Qt::HANDLE> threads;
+        const ErrorBoxHook shown = SetErrorBoxHook([&](const ErrorBoxMessage& m) {
+            threads.push_back(QThread::currentThreadId());
+            Capture->Messages.push_back(m);
+        });
+        s.OutputPath.Set(cut.toStdString());
+        AtomicFileWriter::FailWritesAfter(frameBytes * 3 / 2);
+        Action("SBGeneAnim")->trigger();
+        AtomicFileWriter::FailWritesAfter(-1);
+        SetErrorBoxHook(shown);
+        QCOMPARE(QDir(cut).entryList(QDir::Files), QStringList({"f20.TGA"}));
+        QCOMPARE(Capture->Messages.size(), size_t{1});
+        QCOMPARE(QString::fromStdString(Capture->Messages[0].Text),
+                 "Error: Error writing to file: " + cut + "/f21.TGA");
+        QCOMPARE(threads, std::vector<Qt::HANDLE>{QThread::currentThreadId()});
+        QCOMPARE(Capture->Beeps, 0);
+        QVERIFY(SamePixels(Shown(), Load(whole + "/f21.TGA")));
+        QVERIFY(SamePixels(Load(cut + "/f20.TGA"), Load(whole + "/f20.TGA")));
     }
 
     void nodeProjectPreviewsToo()
