@@ -58,9 +58,8 @@ public:
     void End();
     // Shows what was held, in order, through ShowErrorBox and Beep on the
     // calling thread (so an open operation still counts repeats), and
-    // forgets it.
+    // forgets it. What is never shown is dropped with the object.
     void Show();
-    void Drop() { Held.clear(); }
 
 private:
     friend void ShowErrorBox(int code, const std::string& message);
