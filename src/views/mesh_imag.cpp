@@ -8,24 +8,14 @@
 #include "views/painter_canvas.h"
 #include "views/program_state.h"
 
-TMeshImag::TMeshImag(QWidget* parent) : TPictImag(kMeshViewRules, parent)
-{
-    ShowPlaceholder(320, 200);
-}
+TMeshImag::TMeshImag(QWidget* parent) : TEditImag(kMeshViewRules, parent) {}
 
 TMeshImag::TMeshImag(RasterImage&& picture, const ViewRegion& region, QWidget* parent)
-    : TPictImag(kMeshViewRules, parent)
+    : TEditImag(kMeshViewRules, std::move(picture), region, parent)
 {
-    StartWith(std::move(picture), region);
 }
 
 TMeshImag::~TMeshImag() = default;
-
-void TMeshImag::SetPicture(RasterImage&& picture)
-{
-    ReplacePicture(std::move(picture));
-    Changed = true;
-}
 
 ToolMode TMeshImag::FallbackTool() const { return ToolModeOf(MeshTool); }
 

@@ -10,9 +10,9 @@
 #include <QPointer>
 
 #include "mesh/mesh_defs.h"
-#include "views/pict_imag.h"
+#include "views/edit_imag.h"
 
-class TMeshImag : public TPictImag, public TMeshDefsOwner {
+class TMeshImag : public TEditImag, public TMeshDefsOwner {
     Q_OBJECT
 public:
     // Pick and delete tolerance in screen pixels.
@@ -34,19 +34,6 @@ public:
     TMeshImag* GetPartner() const { return Partner; }
     TMeshDefs* PartnerMeshDefs() override { return Partner ? &Partner->Mesh : nullptr; }
 
-    // Frees the old picture, takes this one, shows all of it and sizes the
-    // panel to it; the caller refreshes.
-    void SetPicture(RasterImage&& picture);
-    // Rebuilds the display picture and repaints.
-    void Refresh() { RefreshView(); }
-
-    // Set by a new picture and by every refresh.
-    bool IsChanged() const { return Changed; }
-    // Set by every edit of the mesh made in this view or its partner.
-    bool IsModified() const { return Modified; }
-    void ClearModified() { Changed = Modified = false; }
-
-    bool IsMoved() const { return Moved; }
     QPoint DraggedNode() const { return DragNode; }
 
 signals:
@@ -60,11 +47,6 @@ protected:
     void PressMargin(Qt::MouseButton button, QPoint point, PanelZone zone, ToolMode tool) override;
     void DragEdit(QPoint point) override;
     void ReleaseEdit(QPoint point) override;
-    void Refreshed() override
-    {
-        Changed = true;
-        Backdrop = QImage();
-    }
     void PaintOver(QPainter& painter) override;
     // While a node is dragged only the lines through it are drawn anew, over
     // a picture of everything else made when the drag began.
@@ -80,10 +62,6 @@ private:
     void RepaintBoth();
 
     QPointer<TMeshImag> Partner;
-    bool Changed = false;
-    bool Modified = false;
-    bool Moved = false;
     QPoint DragNode;        // column, row of the node being dragged
     RealPoint DragStart;    // where it was when the drag began
-    QImage Backdrop;        // the view without the lines through the dragged node
 };

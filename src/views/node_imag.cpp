@@ -77,24 +77,14 @@ void EllipsePixels(QPoint centre, int32_t a, int32_t b, const QRect& clip, std::
     }
 }
 
-TNodeImag::TNodeImag(QWidget* parent) : TPictImag(kNodeViewRules, parent)
-{
-    ShowPlaceholder(320, 200);
-}
+TNodeImag::TNodeImag(QWidget* parent) : TEditImag(kNodeViewRules, parent) {}
 
 TNodeImag::TNodeImag(RasterImage&& picture, const ViewRegion& region, QWidget* parent)
-    : TPictImag(kNodeViewRules, parent)
+    : TEditImag(kNodeViewRules, std::move(picture), region, parent)
 {
-    StartWith(std::move(picture), region);
 }
 
 TNodeImag::~TNodeImag() = default;
-
-void TNodeImag::SetPicture(RasterImage&& picture)
-{
-    ReplacePicture(std::move(picture));
-    Changed = true;
-}
 
 void TNodeImag::ComputeBothRadii()
 {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "node/node_defs.h"
-#include "views/pict_imag.h"
+#include "views/edit_imag.h"
 
 class PainterCanvas;
 
@@ -24,7 +24,7 @@ class PainterCanvas;
 inline constexpr int32_t kLargestEllipseRadius = 894;
 void EllipsePixels(QPoint centre, int32_t a, int32_t b, const QRect& clip, std::vector<QPoint>& out);
 
-class TNodeImag : public TPictImag, public NodeDefsOwner {
+class TNodeImag : public TEditImag, public NodeDefsOwner {
     Q_OBJECT
 public:
     // Pick and delete tolerance in screen pixels, measured with the
@@ -49,18 +49,6 @@ public:
     int32_t PictureWidth() const override { return GetPicture().Width(); }
     int32_t PictureHeight() const override { return GetPicture().Height(); }
 
-    // Frees the old picture, takes this one, shows all of it and sizes the
-    // panel to it; the caller refreshes.
-    void SetPicture(RasterImage&& picture);
-    // Rebuilds the display picture and repaints.
-    void Refresh() { RefreshView(); }
-
-    // Set by a new picture and by every refresh.
-    bool IsChanged() const { return Changed; }
-    // Set by every edit of the node set made in this view or its partner: a
-    // pair added or deleted, a node moved elsewhere.
-    bool IsModified() const { return Modified; }
-    void ClearModified() { Changed = Modified = false; }
 
     // The project's warp method, with which the view recomputes radii.
     void SetRadiusMode(uint8_t mode) { RadiusMode = mode; }
@@ -72,7 +60,6 @@ public:
     // What is drawn; radii are never drawn without the points. Repaints.
     void SetShowFlags(bool points, bool radii);
 
-    bool IsMoved() const { return Moved; }
     int32_t DraggedIndex() const { return DragIndex; }
 
 signals:
@@ -85,11 +72,6 @@ protected:
     void PressEdit(Qt::MouseButton button, QPoint point, ToolMode tool) override;
     void DragEdit(QPoint point) override;
     void ReleaseEdit(QPoint point) override;
-    void Refreshed() override
-    {
-        Changed = true;
-        Backdrop = QImage();
-    }
     void PaintOver(QPainter& painter) override;
     // While a node is dragged only that node is drawn anew, over a picture
     // of everything else made when the drag began.
@@ -117,12 +99,8 @@ private:
 
     QPointer<TNodeImag> Partner;
     uint8_t RadiusMode = 0;
-    bool Changed = false;
-    bool Modified = false;
-    bool Moved = false;
     int32_t DragIndex = -1;
     NodePoint DragStart;                      // where the dragged node was
     std::optional<ViewMapping> DragMapping;  // the mapping when the drag began
-    QImage Backdrop;                          // the view without the dragged node
     QRect DragDrawn;                          // where the dragged node was last drawn
 };
