@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 
 // GCC 12 takes the undefined pass-through operand inside the AVX-512
 // intrinsics for an uninitialised variable.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #include "images/cpu_features.h"
@@ -508,7 +511,7 @@ void NodeWarpSafeSamples(const uint8_t* src, int rowBytes, int sw, int sh, const
             continue;  // across a cell edge
         const double fx = x - x0;
         const double fy = qr - y0;
-        const uint8_t* p00 = src + static_cast<ptrdiff_t>(y0) * rowBytes + 3 * x0;
+        const uint8_t* p00 = src + static_cast<std::ptrdiff_t>(y0) * rowBytes + 3 * x0;
         const uint8_t* p01 = p00 + rowBytes;
         bool ok = true;
         for (int c = 0; c < 3; ++c) {

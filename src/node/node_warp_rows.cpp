@@ -6,7 +6,9 @@
 
 // GCC 12 takes the undefined pass-through operand inside the AVX-512
 // intrinsics for an uninitialised variable.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #include "images/cpu_features.h"
